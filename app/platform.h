@@ -1,0 +1,67 @@
+#pragma once
+
+// What the program needs of the operating system, behind one interface so that tests run with a
+// fake clock, fake sleeps and recorded program starts. Two implementations: Linux and Win32.
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace lumvik {
+
+// A moment of local wall-clock time.
+struct LocalTime {
+    std::chrono::year_month_day date{};
+    std::chrono::hh_mm_ss<std::chrono::seconds> time{std::chrono::seconds{0}};
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // The directory that holds the program's executable file (not the working directory).
+    [[nodiscard]] virtual std::filesystem::path programDirectory() const = 0;
+
+    [[nodiscard]] virtual bool fileExists(const std::filesystem::path& file) const = 0;
+
+    // Starts a program from a command line, shown normally, without waiting for it. A program named
+    // without a directory is looked for first in the program's directory, then along the search
+    // path. Returns false when it could not be started (callers may ignore it).
+    virtual bool startProgram(const std::string& commandLine) = 0;
+
+    // Whether a top-level window of this window class exists.
+    [[nodiscard]] virtual bool windowClassExists(const std::string& windowClass) const = 0;
+
+    virtual void sleep(std::chrono::milliseconds duration) = 0;
+
+    [[nodiscard]] virtual LocalTime now() const = 0;
+
+    // Opens a path with its default action (no verb, no parameters, no working directory).
+    virtual bool openWithDefault(const std::string& path) = 0;
+};
+
+// The implementation for the system the program runs on.
+[[nodiscard]] std::unique_ptr<Platform> makeSystemPlatform();
+
+// Splits a command line the way Windows programs do: blanks separate arguments, double quotes group
+// blanks into one argument, a backslash before a quote escapes it.
+[[nodiscard]] std::vector<std::string> splitCommandLine(const std::string& commandLine);
+
+// Held by a program that wants its window class to be found by windowClassExists() on a system
+// without such window classes (Linux, with or without a display): as long as the object lives,
+// windowClassExists(windowClass) is true for every process of the same user. It ends with the
+// process, even when the process is killed.
+class WindowClassRegistration {
+public:
+    explicit WindowClassRegistration(const std::string& windowClass);
+    ~WindowClassRegistration();
+    WindowClassRegistration(const WindowClassRegistration&) = delete;
+    WindowClassRegistration& operator=(const WindowClassRegistration&) = delete;
+
+private:
+    int handle_ = -1;
+};
+
+}  // namespace lumvik
