@@ -1,1 +1,52 @@
-// placeholder
+#include "db/fb_client.h"
+
+#include "db/sql_access.h"
+
+#include <firebird/Interface.h>
+
+#include <cstdlib>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace lumvik::db {
+
+std::string clientLibraryName() {
+    if (const char* env = std::getenv("LUMVIK_FBCLIENT"); env != nullptr && *env != '\0') return env;
+#ifdef _WIN32
+    return "fbclient.dll";
+#else
+    return "libfbclient.so.2";
+#endif
+}
+
+Firebird::IMaster* loadClientLibrary(const std::string& name) {
+    using MasterFn = Firebird::IMaster* (*)();
+#ifdef _WIN32
+    HMODULE lib = LoadLibraryA(name.c_str());
+    if (lib == nullptr) throw DbError("Unable to load the database client library " + name);
+    auto fn = reinterpret_cast<MasterFn>(GetProcAddress(lib, "fb_get_master_interface"));
+#else
+    void* lib = dlopen(name.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    if (lib == nullptr) {
+        const char* why = dlerror();
+        throw DbError("Unable to load the database client library " + name + (why ? std::string(": ") + why : ""));
+    }
+    auto fn = reinterpret_cast<MasterFn>(dlsym(lib, "fb_get_master_interface"));
+#endif
+    if (fn == nullptr)
+        throw DbError("The database client library " + name + " has no entry point fb_get_master_interface");
+    return fn();
+}
+
+Firebird::IMaster* clientMaster() {
+    // Loaded once; a failed load is retried at the next use so that an installed library is found.
+    static Firebird::IMaster* master = nullptr;
+    if (master == nullptr) master = loadClientLibrary(clientLibraryName());
+    return master;
+}
+
+}  // namespace lumvik::db
