@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Starts or stops the Firebird server that the server tests reach on 127.0.0.1.
+#   scripts/fbserver.sh start|stop|status
+# The SYSDBA password is $LUMVIK_TEST_SERVER_PASSWORD (default "masterkey"); it is set in the security
+# database through the embedded engine before the server starts, as the server then holds that file.
+set -euo pipefail
+
+action=${1:-start}
+pidfile=${LUMVIK_FB_PIDFILE:-/tmp/lumvik-fbguard.pid}
+password=${LUMVIK_TEST_SERVER_PASSWORD:-masterkey}
+security=/var/lib/firebird/3.0/system/security3.fdb
+
+running() { [ -s "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null; }
+listening() { (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null; }
+
+case "$action" in
+start)
+    if running; then echo "firebird server already running (pid $(cat "$pidfile"))"; exit 0; fi
+    if listening; then echo "port 3050 is taken by another server; stop it first" >&2; exit 1; fi
+    printf "create or alter user SYSDBA password '%s';\ncommit;\n" "$password" |
+        isql-fb -q -user SYSDBA "$security" >/dev/null
+    rm -f "$pidfile"
+    /usr/sbin/fbguard -daemon -onetime -pidfile "$pidfile"
+    for _ in $(seq 1 100); do
+        if listening; then echo "firebird server listening on 127.0.0.1:3050 (pid $(cat "$pidfile"))"; exit 0; fi
+        sleep 0.2
+    done
+    echo "the firebird server did not start" >&2
+    exit 1
+    ;;
+stop)
+    if running; then
+        pid=$(cat "$pidfile")
+        kill "$pid"
+        for _ in $(seq 1 100); do
+            if ! kill -0 "$pid" 2>/dev/null && ! listening; then break; fi
+            sleep 0.2
+        done
+        # The server process itself may outlive its guard for a moment.
+        pkill -x firebird 2>/dev/null || true
+    fi
+    rm -f "$pidfile"
+    echo "firebird server stopped"
+    ;;
+status)
+    if running; then echo "running (pid $(cat "$pidfile"))"; else echo "stopped"; exit 1; fi
+    ;;
+*)
+    echo "usage: $0 start|stop|status" >&2
+    exit 2
+    ;;
+esac
