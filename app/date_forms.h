@@ -14,7 +14,7 @@ namespace lumvik::dates {
 
 // The platform's integer conversion error: "'%s' is not a valid integer value".
 class ConversionError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -38,7 +38,7 @@ public:
 
 // The error text of a date text that is no date: "'%s' is not a valid date".
 class InvalidDate : public std::runtime_error {
-public:
+  public:
     explicit InvalidDate(std::string_view text);
 };
 

@@ -17,7 +17,9 @@ FormCore::~FormCore() {
     SQLConnection1.close();
 }
 
-std::filesystem::path FormCore::settingsFile() const { return platform_.programDirectory() / kSettingsFileName; }
+std::filesystem::path FormCore::settingsFile() const {
+    return platform_.programDirectory() / kSettingsFileName;
+}
 
 void FormCore::FormCreate() {
     totalsFinding = false;
@@ -38,7 +40,8 @@ void FormCore::FormCreate() {
     std::vector<std::string> entries;
     for (ClientDataSet1.first(); !ClientDataSet1.eof(); ClientDataSet1.next()) {
         machineAddresses.push_back(ClientDataSet1.field("MCH_IP").asString());
-        entries.push_back(machineEntry(ClientDataSet1.field(0).asString(), ClientDataSet1.field(1).asString()));
+        entries.push_back(
+            machineEntry(ClientDataSet1.field(0).asString(), ClientDataSet1.field(1).asString()));
     }
     op_.setMachines(entries);
     ClientDataSet1.close();
@@ -72,6 +75,8 @@ bool FormCore::FormClose() {
     return true;
 }
 
-void FormCore::FormDestroy() { releaseTransferState(); }
+void FormCore::FormDestroy() {
+    releaseTransferState();
+}
 
 }  // namespace lumvik

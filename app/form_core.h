@@ -21,7 +21,7 @@ inline constexpr const char* kReleaseTransferState = "UPDATE TRAN_STATE SET STAT
 inline constexpr const char* kExitQuestion = "確定離開本系統.  Exit now?";
 
 class FormCore {
-public:
+  public:
     FormCore(Platform& platform, Operator& op);
     ~FormCore();
     FormCore(const FormCore&) = delete;
@@ -77,7 +77,7 @@ public:
     // MCH_IP of each machine-list entry, in list order.
     std::vector<std::string> machineAddresses;
 
-private:
+  private:
     Platform& platform_;
     Operator& op_;
 };

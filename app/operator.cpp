@@ -66,6 +66,8 @@ bool HeadlessOperator::tickMachines(const std::vector<std::string>& machineNumbe
     return allFound;
 }
 
-void HeadlessOperator::tickAllMachines() { std::fill(ticks_.begin(), ticks_.end(), true); }
+void HeadlessOperator::tickAllMachines() {
+    std::fill(ticks_.begin(), ticks_.end(), true);
+}
 
 }  // namespace lumvik

@@ -14,7 +14,7 @@
 namespace lumvik {
 
 class Operator {
-public:
+  public:
     virtual ~Operator() = default;
 
     // Reporting.
@@ -62,7 +62,7 @@ public:
 // An operator without a window: it keeps the choices, records everything shown, and answers
 // confirmation boxes from a script.
 class HeadlessOperator : public Operator {
-public:
+  public:
     struct Box {
         enum class Kind { Warning, Information, Message, Error, Confirm } kind;
         std::string text;
@@ -122,7 +122,7 @@ public:
     int repaints = 0;
     bool okEnabled = true, exitEnabled = true;
 
-private:
+  private:
     std::string dateText_;
     std::chrono::year_month_day dateValue_{};
     int transferMode_ = 0;

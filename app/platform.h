@@ -18,7 +18,7 @@ struct LocalTime {
 };
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     // The directory that holds the program's executable file (not the working directory).
@@ -54,13 +54,13 @@ public:
 // windowClassExists(windowClass) is true for every process of the same user. It ends with the
 // process, even when the process is killed.
 class WindowClassRegistration {
-public:
+  public:
     explicit WindowClassRegistration(const std::string& windowClass);
     ~WindowClassRegistration();
     WindowClassRegistration(const WindowClassRegistration&) = delete;
     WindowClassRegistration& operator=(const WindowClassRegistration&) = delete;
 
-private:
+  private:
     int handle_ = -1;
 };
 

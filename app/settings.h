@@ -11,12 +11,12 @@ inline constexpr const char* kSettingsFileName = "FormLumvik.ini";
 inline constexpr const char* kSettingsSection = "Con";
 
 struct Settings {
-    std::string source;      // "Source": the store database location (Source Path field)
-    std::string target;      // "Target": kept in the file only
-    int transferMode = 0;    // "Class": 0 "未傳送", 1 "日傳送", 2 "補單", -1 none
-    int serverKind = 0;      // "ServerClass": 0 "Windows", 1 "Linux", -1 none
-    bool allDates = false;   // "Auto": ticked exactly when the value is "True"
-    std::string tempProduct; // "tempid": the temporary product field, as shown
+    std::string source;       // "Source": the store database location (Source Path field)
+    std::string target;       // "Target": kept in the file only
+    int transferMode = 0;     // "Class": 0 "未傳送", 1 "日傳送", 2 "補單", -1 none
+    int serverKind = 0;       // "ServerClass": 0 "Windows", 1 "Linux", -1 none
+    bool allDates = false;    // "Auto": ticked exactly when the value is "True"
+    std::string tempProduct;  // "tempid": the temporary product field, as shown
 
     bool operator==(const Settings&) const = default;
 };

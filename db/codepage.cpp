@@ -50,10 +50,11 @@ std::string toUtf8(std::string_view bytes) {
     UErrorCode status = U_ZERO_ERROR;
     std::u16string wide(bytes.size() + 1, u'\0');
     ucnv_reset(cp);
-    const int32_t wn = ucnv_toUChars(cp, reinterpret_cast<UChar*>(wide.data()),
-                                     static_cast<int32_t>(wide.size()), bytes.data(),
-                                     static_cast<int32_t>(bytes.size()), &status);
-    if (U_FAILURE(status)) throw std::runtime_error(std::string("Code page 950 decode failed: ") + u_errorName(status));
+    const int32_t wn =
+        ucnv_toUChars(cp, reinterpret_cast<UChar*>(wide.data()), static_cast<int32_t>(wide.size()),
+                      bytes.data(), static_cast<int32_t>(bytes.size()), &status);
+    if (U_FAILURE(status))
+        throw std::runtime_error(std::string("Code page 950 decode failed: ") + u_errorName(status));
     wide.resize(static_cast<std::size_t>(wn));
     UConverter* u8 = utf8Converter();
     std::string out(wide.size() * 3 + 1, '\0');
@@ -62,7 +63,8 @@ std::string toUtf8(std::string_view bytes) {
     const int32_t on = ucnv_fromUChars(u8, out.data(), static_cast<int32_t>(out.size()),
                                        reinterpret_cast<const UChar*>(wide.data()),
                                        static_cast<int32_t>(wide.size()), &status);
-    if (U_FAILURE(status)) throw std::runtime_error(std::string("UTF-8 encode failed: ") + u_errorName(status));
+    if (U_FAILURE(status))
+        throw std::runtime_error(std::string("UTF-8 encode failed: ") + u_errorName(status));
     out.resize(static_cast<std::size_t>(on));
     return out;
 }
@@ -73,10 +75,11 @@ std::string fromUtf8(std::string_view utf8) {
     UErrorCode status = U_ZERO_ERROR;
     std::u16string wide(utf8.size() + 1, u'\0');
     ucnv_reset(u8);
-    const int32_t wn = ucnv_toUChars(u8, reinterpret_cast<UChar*>(wide.data()),
-                                     static_cast<int32_t>(wide.size()), utf8.data(),
-                                     static_cast<int32_t>(utf8.size()), &status);
-    if (U_FAILURE(status)) throw std::runtime_error(std::string("UTF-8 decode failed: ") + u_errorName(status));
+    const int32_t wn =
+        ucnv_toUChars(u8, reinterpret_cast<UChar*>(wide.data()), static_cast<int32_t>(wide.size()),
+                      utf8.data(), static_cast<int32_t>(utf8.size()), &status);
+    if (U_FAILURE(status))
+        throw std::runtime_error(std::string("UTF-8 decode failed: ") + u_errorName(status));
     wide.resize(static_cast<std::size_t>(wn));
     UConverter* cp = converter();
     std::string out(wide.size() * 2 + 1, '\0');
@@ -89,12 +92,15 @@ std::string fromUtf8(std::string_view utf8) {
     const int32_t on = ucnv_fromUChars(cp, out.data(), static_cast<int32_t>(out.size()),
                                        reinterpret_cast<const UChar*>(wide.data()),
                                        static_cast<int32_t>(wide.size()), &status);
-    if (U_FAILURE(status)) throw std::runtime_error(std::string("Code page 950 encode failed: ") + u_errorName(status));
+    if (U_FAILURE(status))
+        throw std::runtime_error(std::string("Code page 950 encode failed: ") + u_errorName(status));
     out.resize(static_cast<std::size_t>(on));
     return out;
 }
 
-std::size_t byteWidth(std::string_view utf8) { return fromUtf8(utf8).size(); }
+std::size_t byteWidth(std::string_view utf8) {
+    return fromUtf8(utf8).size();
+}
 
 std::string fitToBytes(std::string_view utf8, std::size_t width) {
     const std::string bytes = fromUtf8(utf8);

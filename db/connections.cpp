@@ -7,7 +7,8 @@
 
 namespace lumvik::db {
 
-void useConnectionEntry(Connection& connection, const std::filesystem::path& directory, const std::string& entry) {
+void useConnectionEntry(Connection& connection, const std::filesystem::path& directory,
+                        const std::string& entry) {
     auto loaded = std::make_shared<bool>(false);
     const std::filesystem::path file = directory / kConnectionsFileName;
     connection.setBeforeConnect([loaded, file, entry](Connection& c) {
@@ -16,7 +17,8 @@ void useConnectionEntry(Connection& connection, const std::filesystem::path& dir
             throw DbError("The connection definitions file " + file.string() + " does not exist");
         IniFile ini(file);
         if (!ini.hasSection(entry))
-            throw DbError("The connection definitions file " + file.string() + " has no section [" + entry + "]");
+            throw DbError("The connection definitions file " + file.string() + " has no section [" + entry +
+                          "]");
         const auto lines = ini.section(entry);
         auto find = [&](std::string_view name) {
             for (const auto& [key, value] : lines)
@@ -33,7 +35,8 @@ void useConnectionEntry(Connection& connection, const std::filesystem::path& dir
             throw DbError("The section [" + entry + "] of " + file.string() + " has no Database");
         // The entry replaces the whole parameter list.
         c.params().clear();
-        for (const auto& [key, value] : lines) c.params().set(key, value);
+        for (const auto& [key, value] : lines)
+            c.params().set(key, value);
         *loaded = true;
     });
 }
@@ -60,10 +63,14 @@ void writeStoreParams(Connection& store, const std::string& sourcePath, int serv
 std::string connectionEntryText(const std::string& database, const std::string& password) {
     return std::string("[") + kErpEntryName + "]\r\n" +
            "DriverName=Interbase\r\n"
-           "Database=" + database + "\r\n"
+           "Database=" +
+           database +
+           "\r\n"
            "RoleName=RoleName\r\n"
            "User_Name=sysdba\r\n"
-           "Password=" + password + "\r\n"
+           "Password=" +
+           password +
+           "\r\n"
            "ServerCharSet=\r\n"
            "SQLDialect=3\r\n"
            "BlobSize=-1\r\n"

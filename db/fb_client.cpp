@@ -33,7 +33,8 @@ Firebird::IMaster* loadClientLibrary(const std::string& name) {
     void* lib = dlopen(name.c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (lib == nullptr) {
         const char* why = dlerror();
-        throw DbError("Unable to load the database client library " + name + (why ? std::string(": ") + why : ""));
+        throw DbError("Unable to load the database client library " + name +
+                      (why ? std::string(": ") + why : ""));
     }
     auto fn = reinterpret_cast<MasterFn>(dlsym(lib, "fb_get_master_interface"));
 #endif

@@ -16,7 +16,7 @@
 namespace lumvik {
 
 class IniFile {
-public:
+  public:
     // Reads the file when it exists; a missing or unreadable file gives an empty one.
     explicit IniFile(std::filesystem::path path);
 
@@ -38,7 +38,7 @@ public:
     // crash never leaves half a file. Throws std::runtime_error naming the file when that fails.
     void save() const;
 
-private:
+  private:
     std::filesystem::path path_;
     bool existed_ = false;
     std::vector<std::string> lines_;  // UTF-8, without line ends

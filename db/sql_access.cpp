@@ -24,7 +24,7 @@ constexpr std::size_t kPreparedCacheSize = 256;
 // A status object for one call into the client library; the library fills it, check() turns an
 // error into a DbError.
 class Status {
-public:
+  public:
     Status() : status_(clientMaster()->getStatus()), wrapper_(status_) {}
     ~Status() { status_->dispose(); }
     Status(const Status&) = delete;
@@ -66,7 +66,7 @@ public:
         return DbError(cp950::toUtf8(buffer), std::move(codes), std::move(sqlState));
     }
 
-private:
+  private:
     IStatus* status_;
     CheckStatusWrapper wrapper_;
 };
@@ -79,13 +79,15 @@ std::string exactDecimal(std::int64_t mantissa, int scale) {
     }
     const bool negative = mantissa < 0;
     // Work on the magnitude as unsigned so that the smallest int64 does not overflow.
-    std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(mantissa) : static_cast<std::uint64_t>(mantissa);
+    std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(mantissa) : static_cast<std::uint64_t>(mantissa);
     std::string digits = std::to_string(magnitude);
     const auto places = static_cast<std::size_t>(-scale);
     if (digits.size() <= places) digits.insert(0, places - digits.size() + 1, '0');
     std::string whole = digits.substr(0, digits.size() - places);
     std::string fraction = digits.substr(digits.size() - places);
-    while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+    while (!fraction.empty() && fraction.back() == '0')
+        fraction.pop_back();
     std::string out = negative && (whole != "0" || !fraction.empty()) ? "-" : "";
     out += whole;
     if (!fraction.empty()) out += "." + fraction;
@@ -103,11 +105,14 @@ std::string quoteName(std::string_view name) {
 
 std::string trimRight(const char* s) {
     std::string out(s);
-    while (!out.empty() && out.back() == ' ') out.pop_back();
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
     return out;
 }
 
-bool isBlob(const Column& c) { return c.type == SQL_BLOB || c.type == SQL_ARRAY || c.type == SQL_QUAD; }
+bool isBlob(const Column& c) {
+    return c.type == SQL_BLOB || c.type == SQL_ARRAY || c.type == SQL_QUAD;
+}
 
 std::string twoDigits(unsigned v) {
     char b[8];
@@ -118,11 +123,12 @@ std::string twoDigits(unsigned v) {
 // Input message of a statement: one item per value, typed by the value itself, so that the server
 // converts it to whatever the statement needs ("12.5" into a NUMERIC column, 3 into a VARCHAR).
 class InputMessage {
-public:
+  public:
     explicit InputMessage(const std::vector<Value>& values) {
         if (values.empty()) return;
         Status st;
-        IMetadataBuilder* builder = clientMaster()->getMetadataBuilder(&st, static_cast<unsigned>(values.size()));
+        IMetadataBuilder* builder =
+            clientMaster()->getMetadataBuilder(&st, static_cast<unsigned>(values.size()));
         st.check();
         std::vector<std::string> bytes(values.size());
         for (unsigned i = 0; i < values.size(); ++i) {
@@ -132,7 +138,8 @@ public:
                 case Value::Kind::Text:
                     bytes[i] = v.isNull() ? std::string() : cp950::fromUtf8(v.text());
                     builder->setType(&st, i, SQL_VARYING + 1);
-                    builder->setLength(&st, i, static_cast<unsigned>(std::max<std::size_t>(bytes[i].size(), 1)));
+                    builder->setLength(&st, i,
+                                       static_cast<unsigned>(std::max<std::size_t>(bytes[i].size(), 1)));
                     builder->setCharSet(&st, i, 0);
                     break;
                 case Value::Kind::Integer:
@@ -196,7 +203,7 @@ public:
     [[nodiscard]] IMessageMetadata* metadata() const { return metadata_; }
     [[nodiscard]] void* buffer() { return buffer_.empty() ? nullptr : buffer_.data(); }
 
-private:
+  private:
     IMessageMetadata* metadata_ = nullptr;
     std::vector<unsigned char> buffer_;
 };
@@ -305,7 +312,8 @@ std::optional<std::string> ParamList::get(std::string_view name) const {
 
 std::vector<std::string> ParamList::lines() const {
     std::vector<std::string> out;
-    for (const auto& [n, v] : lines_) out.push_back(n + "=" + v);
+    for (const auto& [n, v] : lines_)
+        out.push_back(n + "=" + v);
     return out;
 }
 
@@ -313,13 +321,13 @@ std::vector<std::string> ParamList::lines() const {
 // Prepared statements
 
 class PreparedStatement {
-public:
+  public:
     PreparedStatement(Connection& connection, const std::string& sqlBytes, Transaction& transaction)
         : connection_(connection) {
         Status st;
-        statement_ = connection.attachment()->prepare(&st, transaction.handle(), static_cast<unsigned>(sqlBytes.size()),
-                                                     sqlBytes.c_str(), connection.dialect(),
-                                                     IStatement::PREPARE_PREFETCH_METADATA);
+        statement_ = connection.attachment()->prepare(
+            &st, transaction.handle(), static_cast<unsigned>(sqlBytes.size()), sqlBytes.c_str(),
+            connection.dialect(), IStatement::PREPARE_PREFETCH_METADATA);
         st.check();
         ++connection.mutableStats().prepares;
         type_ = statement_->getType(&st);
@@ -386,7 +394,8 @@ public:
         InputMessage input(params);
         Status st;
         ++connection_.mutableStats().statements;
-        IResultSet* rs = statement_->openCursor(&st, transaction.handle(), input.metadata(), input.buffer(), output_, 0);
+        IResultSet* rs =
+            statement_->openCursor(&st, transaction.handle(), input.metadata(), input.buffer(), output_, 0);
         st.check();
         return rs;
     }
@@ -399,11 +408,12 @@ public:
         st.check();
         if (result != IStatus::RESULT_OK) return false;
         row.resize(columns_.size());
-        for (std::size_t i = 0; i < columns_.size(); ++i) row[i] = decode(i, transaction);
+        for (std::size_t i = 0; i < columns_.size(); ++i)
+            row[i] = decode(i, transaction);
         return true;
     }
 
-private:
+  private:
     Value decode(std::size_t i, Transaction& transaction) {
         const Column& c = columns_[i];
         const unsigned char* data = buffer_.data() + offsets_[i];
@@ -558,7 +568,8 @@ Transaction::~Transaction() {
 }
 
 Transaction::Transaction(Transaction&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), connection_(std::exchange(other.connection_, nullptr)) {}
+    : handle_(std::exchange(other.handle_, nullptr)),
+      connection_(std::exchange(other.connection_, nullptr)) {}
 
 Transaction& Transaction::operator=(Transaction&& other) noexcept {
     if (this != &other) {
@@ -600,7 +611,9 @@ void Transaction::rollback() {
 
 Connection::Connection(std::string name) : name_(std::move(name)) {}
 
-Connection::~Connection() { close(); }
+Connection::~Connection() {
+    close();
+}
 
 void Connection::open() {
     if (connected()) return;
@@ -648,7 +661,8 @@ void Connection::ensureOpen() {
 
 void Connection::close() {
     // Copy: a user may unregister itself while it closes.
-    for (ConnectionUser* user : std::vector<ConnectionUser*>(users_)) user->connectionClosing();
+    for (ConnectionUser* user : std::vector<ConnectionUser*>(users_))
+        user->connectionClosing();
     dropPrepared();
     if (attachment_ != nullptr) {
         Status st;
@@ -663,7 +677,9 @@ void Connection::dropPrepared() {
     prepared_.clear();
 }
 
-void Connection::removeUser(ConnectionUser* user) { std::erase(users_, user); }
+void Connection::removeUser(ConnectionUser* user) {
+    std::erase(users_, user);
+}
 
 PreparedStatement& Connection::prepare(const std::string& sqlBytes, Transaction& transaction) {
     if (auto it = preparedIndex_.find(sqlBytes); it != preparedIndex_.end()) {
@@ -727,7 +743,8 @@ const Value& FieldSource::field(int index) const {
 
 std::string SqlLines::text() const {
     std::string out;
-    for (const auto& line : lines_) out += line + "\r\n";
+    for (const auto& line : lines_)
+        out += line + "\r\n";
     return out;
 }
 
@@ -745,7 +762,8 @@ struct SqlQuery::Cursor {
     }
 };
 
-SqlQuery::SqlQuery(Connection& connection, std::string name) : connection_(connection), name_(std::move(name)) {
+SqlQuery::SqlQuery(Connection& connection, std::string name)
+    : connection_(connection), name_(std::move(name)) {
     connection_.addUser(this);
 }
 
@@ -812,7 +830,9 @@ void SqlQuery::close() {
     row_.clear();
 }
 
-const Value* SqlQuery::currentValues() const { return row_.empty() ? nullptr : row_.data(); }
+const Value* SqlQuery::currentValues() const {
+    return row_.empty() ? nullptr : row_.data();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Parameters
@@ -821,7 +841,8 @@ ParsedParams parseParams(std::string_view sql) {
     ParsedParams out;
     std::size_t i = 0;
     auto isNameChar = [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '$';
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+               c == '$';
     };
     while (i < sql.size()) {
         const char c = sql[i];
@@ -847,7 +868,8 @@ ParsedParams parseParams(std::string_view sql) {
             i += 2;
         } else if (c == ':' && i + 1 < sql.size() && isNameChar(sql[i + 1])) {
             std::size_t end = i + 1;
-            while (end < sql.size() && isNameChar(sql[end])) ++end;
+            while (end < sql.size() && isNameChar(sql[end]))
+                ++end;
             out.names.emplace_back(sql.substr(i + 1, end - i - 1));
             out.text += '?';
             i = end;
@@ -882,14 +904,15 @@ void RowSet::setCommandText(std::string text) {
     paramOrder_ = std::move(parsed.names);
     // A new text offers its parameters afresh, none of them assigned yet.
     params_.clear();
-    for (const auto& name : paramOrder_) params_.emplace(text::upperAscii(name), std::nullopt);
+    for (const auto& name : paramOrder_)
+        params_.emplace(text::upperAscii(name), std::nullopt);
 }
 
 std::vector<std::string> RowSet::paramNames() const {
     std::vector<std::string> out;
     for (const auto& name : paramOrder_)
-        if (std::find_if(out.begin(), out.end(), [&](const auto& n) { return text::equalsNoCase(n, name); }) ==
-            out.end())
+        if (std::find_if(out.begin(), out.end(),
+                         [&](const auto& n) { return text::equalsNoCase(n, name); }) == out.end())
             out.push_back(name);
     return out;
 }
@@ -921,7 +944,8 @@ void RowSet::open() {
     IResultSet* rs = statement.openCursor(transaction, params);
     try {
         std::vector<Value> row;
-        while (statement.fetch(rs, transaction, row)) rows_.push_back(row);
+        while (statement.fetch(rs, transaction, row))
+            rows_.push_back(row);
         Status st;
         rs->close(&st);
         if (st.failed()) {
@@ -1020,13 +1044,16 @@ void RowSet::post() {
     eof_ = false;
 }
 
-void RowSet::cancel() { state_ = EditState::Browse; }
+void RowSet::cancel() {
+    state_ = EditState::Browse;
+}
 
 std::string RowSet::updateTable() const {
     std::string table;
     for (const auto& c : columns_) {
         if (c.relation.empty() || c.field.empty())
-            throw DbError(name_ + ": the column " + c.name + " belongs to no table; the rows cannot be written back");
+            throw DbError(name_ + ": the column " + c.name +
+                          " belongs to no table; the rows cannot be written back");
         if (table.empty())
             table = c.relation;
         else if (table != c.relation)
@@ -1140,7 +1167,8 @@ void createDatabase(const std::string& database, const std::string& user, const 
     dpb->insertInt(&st, isc_dpb_force_write, forcedWrites ? 1 : 0);
     st.check();
     IProvider* provider = clientMaster()->getDispatcher();
-    IAttachment* att = provider->createDatabase(&st, database.c_str(), dpb->getBufferLength(&st), dpb->getBuffer(&st));
+    IAttachment* att =
+        provider->createDatabase(&st, database.c_str(), dpb->getBufferLength(&st), dpb->getBuffer(&st));
     provider->release();
     dpb->dispose();
     st.check();
@@ -1152,7 +1180,8 @@ void dropDatabase(const std::string& database, const std::string& user, const st
     Status st;
     IXpbBuilder* dpb = makeDpb(st, user, password);
     IProvider* provider = clientMaster()->getDispatcher();
-    IAttachment* att = provider->attachDatabase(&st, database.c_str(), dpb->getBufferLength(&st), dpb->getBuffer(&st));
+    IAttachment* att =
+        provider->attachDatabase(&st, database.c_str(), dpb->getBufferLength(&st), dpb->getBuffer(&st));
     provider->release();
     dpb->dispose();
     st.check();

@@ -33,7 +33,7 @@ namespace lumvik::db {
 // Any failure of the database layer: the server's own text (or ours, for the layer's own checks),
 // the status vector's error codes and the SQLSTATE when the server gave one.
 class DbError : public std::runtime_error {
-public:
+  public:
     explicit DbError(const std::string& message, std::vector<std::intptr_t> codes = {},
                      std::string sqlState = {});
 
@@ -44,7 +44,7 @@ public:
     [[nodiscard]] bool hasCode(std::intptr_t code) const;
     [[nodiscard]] const std::string& sqlState() const { return sqlState_; }
 
-private:
+  private:
     std::vector<std::intptr_t> codes_;
     std::string sqlState_;
 };
@@ -52,7 +52,7 @@ private:
 // One value of a column or parameter. Numbers keep their exact form: a NUMERIC(15,2) of 12.50 is the
 // mantissa 1250 with scale -2 and reads as the text "12.5".
 class Value {
-public:
+  public:
     enum class Kind { Null, Text, Integer, Scaled, Double, Boolean };
 
     Value() = default;  // NULL
@@ -88,7 +88,7 @@ public:
 
     bool operator==(const Value&) const = default;
 
-private:
+  private:
     Kind kind_ = Kind::Null;
     std::string text_;
     std::int64_t integer_ = 0;
@@ -112,7 +112,7 @@ struct Column {
 // Name=Value parameter lines of a connection. Names are matched without regard to case; setting an
 // empty value removes the line.
 class ParamList {
-public:
+  public:
     void set(std::string_view name, std::string_view value);
     [[nodiscard]] std::optional<std::string> get(std::string_view name) const;
     [[nodiscard]] std::string value(std::string_view name) const { return get(name).value_or(""); }
@@ -121,7 +121,7 @@ public:
     [[nodiscard]] std::vector<std::string> lines() const;
     [[nodiscard]] bool empty() const { return lines_.empty(); }
 
-private:
+  private:
     std::vector<std::pair<std::string, std::string>> lines_;
 };
 
@@ -130,7 +130,7 @@ class Connection;
 // A transaction of our own: read committed, waiting on locks. It is rolled back when it goes out of
 // scope still active, so a failed statement leaves nothing half done inside it.
 class Transaction {
-public:
+  public:
     Transaction() = default;
     Transaction(Connection& connection, bool readOnly);
     ~Transaction();
@@ -144,14 +144,14 @@ public:
     [[nodiscard]] bool active() const { return handle_ != nullptr; }
     [[nodiscard]] Firebird::ITransaction* handle() const { return handle_; }
 
-private:
+  private:
     Firebird::ITransaction* handle_ = nullptr;
     Connection* connection_ = nullptr;
 };
 
 // Something bound to a connection that must let go of the server when the connection closes.
 class ConnectionUser {
-public:
+  public:
     virtual ~ConnectionUser() = default;
     virtual void connectionClosing() = 0;
 };
@@ -170,7 +170,7 @@ struct ConnectionStats {
 // "Interbase TransIsolation" and "WaitOnLocks" choose the transactions' isolation and lock waits.
 // No character set is sent: texts pass as code page 950 bytes.
 class Connection {
-public:
+  public:
     explicit Connection(std::string name);
     ~Connection();
     Connection(const Connection&) = delete;
@@ -207,7 +207,7 @@ public:
     [[nodiscard]] unsigned dialect() const { return dialect_; }
     ConnectionStats& mutableStats() { return stats_; }
 
-private:
+  private:
     void dropPrepared();
 
     std::string name_;
@@ -227,7 +227,7 @@ private:
 
 // Reads fields by name (without regard to case) or position.
 class FieldSource {
-public:
+  public:
     virtual ~FieldSource() = default;
     [[nodiscard]] int fieldCount() const { return static_cast<int>(columns_.size()); }
     [[nodiscard]] const std::vector<Column>& columns() const { return columns_; }
@@ -237,7 +237,7 @@ public:
     [[nodiscard]] const Value& field(std::string_view name) const;
     [[nodiscard]] const Value& field(int index) const;
 
-protected:
+  protected:
     virtual const Value* currentValues() const = 0;
     std::vector<Column> columns_;
     std::map<std::string, int, std::less<>> index_;  // upper-case name -> position
@@ -246,7 +246,7 @@ protected:
 
 // A list of text lines sent joined with line breaks, as the statement objects hold their text.
 class SqlLines {
-public:
+  public:
     void clear() { lines_.clear(); }
     void add(std::string line) { lines_.push_back(std::move(line)); }
     SqlLines& operator<<(std::string line) {
@@ -257,13 +257,13 @@ public:
     // Every line followed by CR LF.
     [[nodiscard]] std::string text() const;
 
-private:
+  private:
     std::vector<std::string> lines_;
 };
 
 // A statement object: its text is a list of lines; it is executed, or opened and read forward.
 class SqlQuery : public FieldSource, public ConnectionUser {
-public:
+  public:
     SqlQuery(Connection& connection, std::string name);
     ~SqlQuery() override;
     SqlQuery(const SqlQuery&) = delete;
@@ -284,10 +284,10 @@ public:
 
     void connectionClosing() override { close(); }
 
-protected:
+  protected:
     const Value* currentValues() const override;
 
-private:
+  private:
     void fetch();
 
     Connection& connection_;
@@ -307,7 +307,7 @@ private:
 // by the value given. Rows can be inserted or edited, posted, and applied to the one table the query
 // reads; a row set bound to no connection holds only what is copied into it.
 class RowSet : public FieldSource, public ConnectionUser {
-public:
+  public:
     RowSet(Connection* connection, std::string name);
     ~RowSet() override;
     RowSet(const RowSet&) = delete;
@@ -355,10 +355,10 @@ public:
 
     void connectionClosing() override {}
 
-protected:
+  protected:
     const Value* currentValues() const override;
 
-private:
+  private:
     struct Change {
         enum class Kind { Insert, Update } kind;
         int row;
@@ -371,8 +371,8 @@ private:
     Connection* connection_;
     std::string name_;
     std::string commandText_;
-    std::string preparedText_;                   // command text with "?" for each parameter
-    std::vector<std::string> paramOrder_;        // parameter name per "?"
+    std::string preparedText_;             // command text with "?" for each parameter
+    std::vector<std::string> paramOrder_;  // parameter name per "?"
     std::map<std::string, std::optional<Value>, std::less<>> params_;  // upper-case name -> value
     [[nodiscard]] std::vector<Value> boundParams() const;
     std::vector<std::vector<Value>> rows_;

@@ -31,12 +31,12 @@ inline constexpr std::array<Family, 4> kFamilies{{
 // The columns of an ERP master row, in the order the header insert writes them. A bill already in
 // the ERP is written without the last two.
 inline constexpr std::array<std::string_view, 50> kErpMasterColumns{
-    "SAL_DATE", "SAL_NO",    "MCH_NO",   "CO_NO",      "CO_CODE",  "SAL_TIME",  "MEMBER_ID",  "HU_PER",
-    "CLASS_NO", "SALES_ID",  "SAL_AMT",  "DISCOUNT",   "DIS_TTT",  "REL_SAL",   "CASH",       "CREDIT",
-    "DISROL",   "GIVE",      "PDCSHET",  "REL_RCV",    "CHANGE",   "CREDIT_ID", "USE_TYPE",   "TAB_NO",
-    "STORE_ID", "STOCK_ID",  "FLAG",     "I_POINT",    "U_POINT",  "CARD_ID",   "ICASH_GIVE", "VISA_MODE",
-    "VISA_NO",  "CST_NO",    "DIS_PRICE", "CAN_DATE",  "dis_no",   "dis_per",   "MAN_SALE",   "CR_FLAG",
-    "IC_CARD",  "IC_AMT",    "N_RECAMT", "THEA_AMT",   "CHG_DATE", "POINT_CASH", "POINT_RATE", "CONSUMER",
+    "SAL_DATE", "SAL_NO",   "MCH_NO",    "CO_NO",    "CO_CODE",  "SAL_TIME",   "MEMBER_ID",  "HU_PER",
+    "CLASS_NO", "SALES_ID", "SAL_AMT",   "DISCOUNT", "DIS_TTT",  "REL_SAL",    "CASH",       "CREDIT",
+    "DISROL",   "GIVE",     "PDCSHET",   "REL_RCV",  "CHANGE",   "CREDIT_ID",  "USE_TYPE",   "TAB_NO",
+    "STORE_ID", "STOCK_ID", "FLAG",      "I_POINT",  "U_POINT",  "CARD_ID",    "ICASH_GIVE", "VISA_MODE",
+    "VISA_NO",  "CST_NO",   "DIS_PRICE", "CAN_DATE", "dis_no",   "dis_per",    "MAN_SALE",   "CR_FLAG",
+    "IC_CARD",  "IC_AMT",   "N_RECAMT",  "THEA_AMT", "CHG_DATE", "POINT_CASH", "POINT_RATE", "CONSUMER",
     "INV3_SW",  "INV3_MODE"};
 inline constexpr std::size_t kErpMasterColumnsOfPresentBill = 48;
 
@@ -45,29 +45,31 @@ inline constexpr std::size_t kErpMasterColumnsOfPresentBill = 48;
 
 // The columns of an ERP line row, in the order the line copy sets them.
 inline constexpr std::array<std::string_view, 51> kErpLineColumns{
-    "SAL_DATE",  "SAL_NO",     "ORD_NO",   "PROD_ID",   "CO_NAME",    "RCO_NAME",  "SAL_QTY",   "AMT",
-    "U_PRICE",   "PER",        "SAL_CODE", "V_CODE",    "TASTE",      "TEMP_NO",   "BAR_CODE",  "PROD_ID2",
-    "PROD_NAME", "PROD_SCALE", "UNITNAME", "STOCK_QTY", "STOCK_ID",   "STORE_ID",  "PD_ITEMID", "FLAG",
-    "STD_COST",  "AVG_COST",   "MS",       "TAX_KIND",  "BAT_CODE",   "V_BAR_CODE", "V_PDC_NO", "PAK_QTY",
-    "ORG_QTY",   "ORG_PRICE",  "rdd_price", "bill_no",  "tbar_code",  "dis_per",   "dis_amt",   "ttt_amt",
-    "ttt_amt_n", "dis_share",  "ttt_share", "tempprodid", "free_tax", "PUT_ID",    "PSALE_PRICE", "STD_PRICE_BAS",
+    "SAL_DATE",  "SAL_NO",     "ORD_NO",   "PROD_ID",   "CO_NAME",     "RCO_NAME",
+    "SAL_QTY",   "AMT",        "U_PRICE",  "PER",       "SAL_CODE",    "V_CODE",
+    "TASTE",     "TEMP_NO",    "BAR_CODE", "PROD_ID2",  "PROD_NAME",   "PROD_SCALE",
+    "UNITNAME",  "STOCK_QTY",  "STOCK_ID", "STORE_ID",  "PD_ITEMID",   "FLAG",
+    "STD_COST",  "AVG_COST",   "MS",       "TAX_KIND",  "BAT_CODE",    "V_BAR_CODE",
+    "V_PDC_NO",  "PAK_QTY",    "ORG_QTY",  "ORG_PRICE", "rdd_price",   "bill_no",
+    "tbar_code", "dis_per",    "dis_amt",  "ttt_amt",   "ttt_amt_n",   "dis_share",
+    "ttt_share", "tempprodid", "free_tax", "PUT_ID",    "PSALE_PRICE", "STD_PRICE_BAS",
     "HEA_TAX",   "HEA_AMT",    "chg_date"};
 
 // The columns the master copy reads from a store master row.
 inline constexpr std::array<std::string_view, 44> kStoreMasterColumns{
-    "SAL_DATE",  "SAL_NO",   "MCH_NO",     "CO_NO",      "CO_CODE",  "SAL_TIME", "CST_NO",  "HU_PER",
-    "CLASS_NO",  "MAN_CODE", "VISA_NO",    "USE_TYPE",   "TAB_NO",   "SAL_AMT",  "DISCOUNT", "DIS_TTT",
-    "REL_SAL",   "CASH",     "VISA",       "DISROL",     "GIVE",     "PDCSHET",  "REL_RCV", "CHANGE",
-    "I_POINT",   "U_POINT",  "POINT_RATE", "POINT_CASH", "CONSUMER", "INV3_SW",  "INV3_MODE", "CARD_ID",
-    "iCash_Give", "VISA_MODE", "DIS_PRICE", "CAN_DATE",  "DIS_NO",   "DIS_PER",  "MAN_SALE", "CR_FLAG",
-    "IC_CARD",   "IC_AMT",   "N_RECAMT",   "THEA_AMT"};
+    "SAL_DATE",   "SAL_NO",    "MCH_NO",     "CO_NO",      "CO_CODE",  "SAL_TIME", "CST_NO",    "HU_PER",
+    "CLASS_NO",   "MAN_CODE",  "VISA_NO",    "USE_TYPE",   "TAB_NO",   "SAL_AMT",  "DISCOUNT",  "DIS_TTT",
+    "REL_SAL",    "CASH",      "VISA",       "DISROL",     "GIVE",     "PDCSHET",  "REL_RCV",   "CHANGE",
+    "I_POINT",    "U_POINT",   "POINT_RATE", "POINT_CASH", "CONSUMER", "INV3_SW",  "INV3_MODE", "CARD_ID",
+    "iCash_Give", "VISA_MODE", "DIS_PRICE",  "CAN_DATE",   "DIS_NO",   "DIS_PER",  "MAN_SALE",  "CR_FLAG",
+    "IC_CARD",    "IC_AMT",    "N_RECAMT",   "THEA_AMT"};
 
 // The columns the detail copy reads from a store line row.
 inline constexpr std::array<std::string_view, 37> kStoreLineColumns{
-    "SAL_DATE",  "SAL_NO",   "ORD_NO",   "PDC_NO",    "tbar_code", "bar_code",  "CO_NAME",   "RCO_NAME",
-    "SAL_QTY",   "U_PRICE",  "PER",      "PER_AMT",   "SAL_CODE",  "V_CODE",    "AMT",       "TASTE",
-    "TEMP_NO",   "HEA_TAX",  "HEA_AMT",  "STD_PRICE_BAS", "STD_PRICE", "PAK_QTY", "V_BAR_CODE", "TAX_KIND",
-    "BAT_CODE",  "V_PDC_NO", "ORG_QTY",  "ORG_PRICE", "rdd_price", "billid_no", "dis_per",   "dis_amt",
-    "ttt_amt",   "ttt_amt_n", "dis_share", "ttt_share", "TEMPPRODID"};
+    "SAL_DATE", "SAL_NO",    "ORD_NO",    "PDC_NO",        "tbar_code", "bar_code",  "CO_NAME",    "RCO_NAME",
+    "SAL_QTY",  "U_PRICE",   "PER",       "PER_AMT",       "SAL_CODE",  "V_CODE",    "AMT",        "TASTE",
+    "TEMP_NO",  "HEA_TAX",   "HEA_AMT",   "STD_PRICE_BAS", "STD_PRICE", "PAK_QTY",   "V_BAR_CODE", "TAX_KIND",
+    "BAT_CODE", "V_PDC_NO",  "ORG_QTY",   "ORG_PRICE",     "rdd_price", "billid_no", "dis_per",    "dis_amt",
+    "ttt_amt",  "ttt_amt_n", "dis_share", "ttt_share",     "TEMPPRODID"};
 
 }  // namespace lumvik::db

@@ -16,7 +16,15 @@ listening() { (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null; }
 case "$action" in
 start)
     if running; then echo "firebird server already running (pid $(cat "$pidfile"))"; exit 0; fi
-    if listening; then echo "port 3050 is taken by another server; stop it first" >&2; exit 1; fi
+    if listening; then
+        # The package's own service may have started at installation: ours replaces it, as it needs
+        # a known password.
+        systemctl stop firebird3.0 2>/dev/null || service firebird3.0 stop 2>/dev/null || true
+        pkill -x fbguard 2>/dev/null || true
+        pkill -x firebird 2>/dev/null || true
+        for _ in $(seq 1 50); do listening || break; sleep 0.2; done
+        if listening; then echo "port 3050 is taken by another program" >&2; exit 1; fi
+    fi
     printf "create or alter user SYSDBA password '%s';\ncommit;\n" "$password" |
         isql-fb -q -user SYSDBA "$security" >/dev/null
     rm -f "$pidfile"

@@ -21,7 +21,7 @@ std::string connectError(db::Connection& connection) {
 }
 
 class ErpEntry : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         database = emptyDatabase(dir, "erp.fdb");
         db::useConnectionEntry(erp, dir.path());
@@ -97,12 +97,12 @@ TEST(StoreParams, TheRunWritesTheWholeListByServerKind) {
     db::writeStoreParams(store, "C:\\POS\\STORE.GDB", -1);
     EXPECT_FALSE(store.params().get("Password").has_value());
     db::writeStoreParams(store, "C:\\POS\\STORE.GDB", 0);
-    EXPECT_EQ(store.params().lines(),
-              (std::vector<std::string>{"DriverName=Interbase", "Database=C:\\POS\\STORE.GDB", "RoleName=RoleName",
-                                        "User_Name=sysdba", "SQLDialect=3", "BlobSize=-1", "CommitRetain=False",
-                                        "WaitOnLocks=True", "LocaleCode=0000",
-                                        "Interbase TransIsolation=ReadCommited", "Trim Char=False",
-                                        "Password=qorvexdal"}));
+    EXPECT_EQ(
+        store.params().lines(),
+        (std::vector<std::string>{
+            "DriverName=Interbase", "Database=C:\\POS\\STORE.GDB", "RoleName=RoleName", "User_Name=sysdba",
+            "SQLDialect=3", "BlobSize=-1", "CommitRetain=False", "WaitOnLocks=True", "LocaleCode=0000",
+            "Interbase TransIsolation=ReadCommited", "Trim Char=False", "Password=qorvexdal"}));
     db::writeStoreParams(store, "C:\\POS\\STORE.GDB", 1);
     EXPECT_EQ(store.params().value("Password"), "plintova");
     // No choice keeps what the previous run wrote.

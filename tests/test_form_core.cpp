@@ -15,14 +15,16 @@ using namespace lumvik::testing;
 namespace {
 
 class StartUp : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         platform.setProgramDirectory(dbs.dir.path());
         dbs.dir.write(db::kConnectionsFileName, db::connectionEntryText(dbs.erp, kTestPassword));
         erp = embeddedConnection(dbs.erp, "check");
         erp->execute("INSERT INTO TRAN_STATE (STATE) VALUES ('1')");
     }
-    void addMachine(const std::string& values) { erp->execute("INSERT INTO MCH_ITEM VALUES (" + values + ")"); }
+    void addMachine(const std::string& values) {
+        erp->execute("INSERT INTO MCH_ITEM VALUES (" + values + ")");
+    }
     std::string state() { return scalar(*erp, "SELECT STATE FROM TRAN_STATE"); }
     std::string settingsBytes() { return readBytes(dbs.dir.path() / kSettingsFileName); }
 
@@ -33,9 +35,10 @@ protected:
 };
 
 TEST_F(StartUp, SettingsAndMachinesReachTheChoicesAndTheConnectionIsLeftClosed) {
-    dbs.dir.write(kSettingsFileName,
-                  "[Con]\r\nSource=C:\\POS\\STORE.GDB\r\nTarget=x\r\nClass=2\r\nServerClass=1\r\nAuto=True\r\n"
-                  "tempid=TMP01\r\n");
+    dbs.dir.write(
+        kSettingsFileName,
+        "[Con]\r\nSource=C:\\POS\\STORE.GDB\r\nTarget=x\r\nClass=2\r\nServerClass=1\r\nAuto=True\r\n"
+        "tempid=TMP01\r\n");
     addMachine("'02', '櫃台二', '192.168.1.12', 'S02'");
     addMachine("'01', '櫃台一', '192.168.1.11', 'S01'");
     addMachine("'03', NULL, NULL, 'S03'");
@@ -92,7 +95,8 @@ TEST_F(StartUp, FirstStartWithoutSettingsThenExitWritesEveryKey) {
     ASSERT_TRUE(form.bsSkinButton2Click());
     EXPECT_EQ(state(), "0");
     EXPECT_TRUE(form.FormClose());
-    EXPECT_EQ(settingsBytes(), "[Con]\r\nSource=\r\nTarget=\r\nClass=0\r\nServerClass=0\r\nAuto=False\r\ntempid=\r\n");
+    EXPECT_EQ(settingsBytes(),
+              "[Con]\r\nSource=\r\nTarget=\r\nClass=0\r\nServerClass=0\r\nAuto=False\r\ntempid=\r\n");
     EXPECT_EQ(cleanups, 1);
     ASSERT_EQ(op.boxes.size(), 1u);
     EXPECT_EQ(op.boxes[0].text, "確定離開本系統.  Exit now?");

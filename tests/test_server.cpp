@@ -18,7 +18,7 @@ using db::Value;
 namespace {
 
 class Server : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const char* host = std::getenv("LUMVIK_TEST_SERVER");
         if (host == nullptr || *host == '\0') GTEST_SKIP() << "LUMVIK_TEST_SERVER is not set";
@@ -54,8 +54,9 @@ TEST_F(Server, RemoteConnectionsReadAndWriteLikeEmbeddedOnes) {
     conn->open();
     EXPECT_EQ(scalar(*conn, "SELECT MON$SQL_DIALECT FROM MON$DATABASE"), "3");
     const std::string name = cp950::toUtf8("\xA4\xA4\xFA\x40");
-    conn->execute("INSERT INTO MCH_ITEM (MCH_NO, MCH_NAME, MCH_IP, STOCK_ID) VALUES ('01', ?, '10.0.0.1', 'S1')",
-                  {Value(name)});
+    conn->execute(
+        "INSERT INTO MCH_ITEM (MCH_NO, MCH_NAME, MCH_IP, STOCK_ID) VALUES ('01', ?, '10.0.0.1', 'S1')",
+        {Value(name)});
     conn->execute("INSERT INTO PRODUCT (PROD_ID, PSALE_PRICE, STD_COST) VALUES ('P1', 12.50, 0.1)");
     db::RowSet rows(conn.get(), "CDS_T2");
     rows.setCommandText("SELECT * FROM MCH_ITEM WHERE MCH_NO = :NO");
@@ -68,7 +69,8 @@ TEST_F(Server, RemoteConnectionsReadAndWriteLikeEmbeddedOnes) {
     rows.post();
     EXPECT_EQ(rows.applyUpdates(0), 0);
     EXPECT_EQ(scalar(*conn, "SELECT STOCK_ID FROM MCH_ITEM"), "S9");
-    EXPECT_EQ(scalar(*conn, "SELECT PSALE_PRICE || '|' || STD_COST FROM PRODUCT"), "12.50|0.1000000000000000");
+    EXPECT_EQ(scalar(*conn, "SELECT PSALE_PRICE || '|' || STD_COST FROM PRODUCT"),
+              "12.50|0.1000000000000000");
     EXPECT_EQ(scalar(*conn, "SELECT PSALE_PRICE FROM PRODUCT"), "12.5");
 }
 

@@ -21,12 +21,13 @@ using db::Value;
 namespace {
 
 class SqlAccess : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         file = emptyDatabase(dir, "t.fdb");
         conn = embeddedConnection(file);
         conn->execute(
-            "CREATE TABLE T (ID INTEGER, NAME VARCHAR(20), CODE CHAR(4), AMT NUMERIC(15,2), RATE DOUBLE PRECISION,"
+            "CREATE TABLE T (ID INTEGER, NAME VARCHAR(20), CODE CHAR(4), AMT NUMERIC(15,2), RATE DOUBLE "
+            "PRECISION,"
             " QTY SMALLINT, BIG NUMERIC(18,4), MARK VARCHAR(5))");
     }
     void insertRow(const std::string& values) { conn->execute("INSERT INTO T VALUES (" + values + ")"); }
@@ -47,7 +48,8 @@ TEST(ClientLibrary, AMissingLibraryIsAnErrorThatNamesIt) {
 
 TEST_F(SqlAccess, DatabasesAreCreatedInDialectThree) {
     EXPECT_EQ(scalar(*conn, "SELECT MON$SQL_DIALECT FROM MON$DATABASE"), "3");
-    EXPECT_EQ(scalar(*conn, "SELECT TRIM(COALESCE(RDB$CHARACTER_SET_NAME, 'NONE')) FROM RDB$DATABASE"), "NONE");
+    EXPECT_EQ(scalar(*conn, "SELECT TRIM(COALESCE(RDB$CHARACTER_SET_NAME, 'NONE')) FROM RDB$DATABASE"),
+              "NONE");
 }
 
 TEST_F(SqlAccess, NumbersReadAsTextInTheirShortestForm) {
@@ -140,10 +142,12 @@ TEST_F(SqlAccess, Big5TextCrossesTheBoundaryByteForByte) {
     EXPECT_EQ(scalar(*conn, "SELECT NAME FROM T WHERE ID = 2"), userDefined);
     // What the database holds are the code page bytes themselves.
     EXPECT_EQ(scalar(*conn, "SELECT OCTET_LENGTH(NAME) FROM T WHERE ID = 1"), "4");
-    EXPECT_EQ(scalar(*conn,
-                     "SELECT ASCII_VAL(SUBSTRING(NAME FROM 1 FOR 1)) || ',' || ASCII_VAL(SUBSTRING(NAME FROM 2 FOR 1))"
-                     " || ',' || ASCII_VAL(SUBSTRING(NAME FROM 3 FOR 1)) FROM T WHERE ID = 2"),
-              "250,64,129");
+    EXPECT_EQ(
+        scalar(
+            *conn,
+            "SELECT ASCII_VAL(SUBSTRING(NAME FROM 1 FOR 1)) || ',' || ASCII_VAL(SUBSTRING(NAME FROM 2 FOR 1))"
+            " || ',' || ASCII_VAL(SUBSTRING(NAME FROM 3 FOR 1)) FROM T WHERE ID = 2"),
+        "250,64,129");
     // Bytes written by another program come back as the same bytes.
     conn->execute("INSERT INTO T (ID, NAME) VALUES (3, ASCII_CHAR(250) || ASCII_CHAR(64))");
     EXPECT_EQ(cp950::fromUtf8(scalar(*conn, "SELECT NAME FROM T WHERE ID = 3")), "\xFA\x40");
@@ -153,14 +157,16 @@ TEST_F(SqlAccess, StatementLinesAreSentWithLineBreaks) {
     insertRow("1, 'a', 'x', 1, 1, 1, 1, NULL");
     SqlQuery query(*conn, "SQLQuery1");
     // The comment would swallow the statement if the lines were run together.
-    query.sql() << "SELECT NAME -- the name" << "FROM T";
+    query.sql() << "SELECT NAME -- the name"
+                << "FROM T";
     EXPECT_EQ(query.sql().text(), "SELECT NAME -- the name\r\nFROM T\r\n");
     query.open();
     EXPECT_EQ(query.field("NAME").asString(), "a");
 }
 
 TEST_F(SqlAccess, QueriesReadForwardAndCanBeReopened) {
-    for (int i = 1; i <= 3; ++i) insertRow(std::to_string(i) + ", 'n" + std::to_string(i) + "', NULL, NULL, NULL, NULL, NULL, NULL");
+    for (int i = 1; i <= 3; ++i)
+        insertRow(std::to_string(i) + ", 'n" + std::to_string(i) + "', NULL, NULL, NULL, NULL, NULL, NULL");
     SqlQuery query(*conn, "q");
     query.sql().add("SELECT ID FROM T ORDER BY ID");
     query.open();
@@ -183,7 +189,8 @@ TEST_F(SqlAccess, QueriesReadForwardAndCanBeReopened) {
 
 TEST(ParamParsing, NamesOutsideQuotesBecomeMarks) {
     const auto p = db::parseParams(
-        "SELECT * FROM T WHERE A = :SAL_DATE AND B = ':NOT' AND \"C:D\" = :SAL_NO -- :NOPE\n AND E = :sal_date");
+        "SELECT * FROM T WHERE A = :SAL_DATE AND B = ':NOT' AND \"C:D\" = :SAL_NO -- :NOPE\n AND E = "
+        ":sal_date");
     EXPECT_EQ(p.text, "SELECT * FROM T WHERE A = ? AND B = ':NOT' AND \"C:D\" = ? -- :NOPE\n AND E = ?");
     EXPECT_EQ(p.names, (std::vector<std::string>{"SAL_DATE", "SAL_NO", "sal_date"}));
     EXPECT_EQ(db::parseParams("SELECT 'it''s :x' FROM T /* :y */ WHERE a = :z").names,

@@ -27,17 +27,24 @@ void fillDemoErp(db::Connection& erp) {
         "INSERT INTO PROD_ITEM VALUES ('I03', '湯', 'G2')",
         "INSERT INTO PROD_ITEM VALUES ('I04', '茶', 'G3')",
         "INSERT INTO PROD_ITEM VALUES ('I99', '暫用', 'G1')",
-        "INSERT INTO PRODUCT VALUES ('00000000001', '00000000001', 'I99', 0, '暫用商品', '', '份', 0, 0, '', 0, 0, 0, '', '1')",
-        "INSERT INTO PRODUCT VALUES ('A001', '4710001', 'I01', 120, '排骨飯', '大', '份', 0, 0, 'P1', 0, 55, 52.5, '', '1')",
-        "INSERT INTO PRODUCT VALUES ('A002', '4710002', 'I02', 110, '牛肉麵', '大', '碗', 0, 0, 'P1', 0, 60, 58, '', '1')",
-        "INSERT INTO PRODUCT VALUES ('A003', '4710003', 'I03', 40, '貢丸湯', '', '碗', 0, 0, 'P1', 0, 12, 11.5, '', '1')",
-        "INSERT INTO PRODUCT VALUES ('B001', '4710101', 'I04', 35, '紅茶', '中', '杯', 0, 0, 'P2', 20, 0, 0, '', '1')",
-        "INSERT INTO PRODUCT VALUES ('B002', '4710102', 'I04', 45, '奶茶', '中', '杯', 0, 0, 'P2', 0, 9, 9, '', '1')",
+        "INSERT INTO PRODUCT VALUES ('00000000001', '00000000001', 'I99', 0, '暫用商品', '', '份', 0, 0, '', "
+        "0, 0, 0, '', '1')",
+        "INSERT INTO PRODUCT VALUES ('A001', '4710001', 'I01', 120, '排骨飯', '大', '份', 0, 0, 'P1', 0, 55, "
+        "52.5, '', '1')",
+        "INSERT INTO PRODUCT VALUES ('A002', '4710002', 'I02', 110, '牛肉麵', '大', '碗', 0, 0, 'P1', 0, 60, "
+        "58, '', '1')",
+        "INSERT INTO PRODUCT VALUES ('A003', '4710003', 'I03', 40, '貢丸湯', '', '碗', 0, 0, 'P1', 0, 12, "
+        "11.5, '', '1')",
+        "INSERT INTO PRODUCT VALUES ('B001', '4710101', 'I04', 35, '紅茶', '中', '杯', 0, 0, 'P2', 20, 0, 0, "
+        "'', '1')",
+        "INSERT INTO PRODUCT VALUES ('B002', '4710102', 'I04', 45, '奶茶', '中', '杯', 0, 0, 'P2', 0, 9, 9, "
+        "'', '1')",
         "INSERT INTO PROD_SALE VALUES ('4710102-6', 48, 6)",
         "INSERT INTO MEMBER VALUES ('M0001', 'C-778899')",
         "INSERT INTO MEMBER VALUES ('M0002', 'C-112233')",
     };
-    for (const auto& s : statements) erp.execute(s);
+    for (const auto& s : statements)
+        erp.execute(s);
 }
 
 void fillDemoStore(db::Connection& store, const DemoDay& day) {
@@ -65,15 +72,17 @@ void fillDemoStore(db::Connection& store, const DemoDay& day) {
                 ++ord;
                 total += line.qty * line.price;
                 store.execute(
-                    "INSERT INTO POS_MAST (SAL_DATE, SAL_NO, ORD_NO, PDC_NO, tbar_code, bar_code, CO_NAME, SAL_QTY,"
+                    "INSERT INTO POS_MAST (SAL_DATE, SAL_NO, ORD_NO, PDC_NO, tbar_code, bar_code, CO_NAME, "
+                    "SAL_QTY,"
                     " U_PRICE, SAL_CODE, AMT, HEA_AMT, STD_PRICE, PAK_QTY, ORG_QTY, dis_share, ttt_share)"
                     " VALUES (?, ?, ?, ?, '', '', ?, ?, ?, '銷', ?, 0, ?, 1, 1, 0, 0)",
-                    {db::Value(day.rocDate), db::Value(salNo), db::Value(std::to_string(ord)), db::Value(line.code),
-                     db::Value(line.name), db::Value(line.qty), db::Value(line.price),
+                    {db::Value(day.rocDate), db::Value(salNo), db::Value(std::to_string(ord)),
+                     db::Value(line.code), db::Value(line.name), db::Value(line.qty), db::Value(line.price),
                      db::Value(line.qty * line.price), db::Value(line.price)});
             }
             store.execute(
-                "INSERT INTO POS_MAIN (SAL_DATE, SAL_NO, MCH_NO, SAL_TIME, CST_NO, HU_PER, CLASS_NO, MAN_CODE,"
+                "INSERT INTO POS_MAIN (SAL_DATE, SAL_NO, MCH_NO, SAL_TIME, CST_NO, HU_PER, CLASS_NO, "
+                "MAN_CODE,"
                 " SAL_AMT, DISCOUNT, DIS_TTT, REL_SAL, CASH, VISA, DISROL, GIVE, PDCSHET, REL_RCV, CHANGE)"
                 " VALUES (?, ?, ?, ?, ?, 2, ?, 'E01', ?, 0, 0, ?, ?, 0, 0, 0, 0, ?, 0)",
                 {db::Value(day.rocDate), db::Value(salNo), db::Value(machine),

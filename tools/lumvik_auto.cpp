@@ -29,7 +29,11 @@ int main(int argc, char**) {
     const int mode = op.transferMode();
     std::cout << "Source Path: " << op.sourcePath() << "\n"
               << "傳輸方式: " << (mode >= 0 && mode <= 2 ? modes[mode] : "-") << "\n"
-              << "Server Kind: " << (op.serverKind() == 0 ? "Windows" : op.serverKind() == 1 ? "Linux" : "-") << "\n"
+              << "Server Kind: "
+              << (op.serverKind() == 0   ? "Windows"
+                  : op.serverKind() == 1 ? "Linux"
+                                         : "-")
+              << "\n"
               << "暫用商品: " << op.tempProduct() << "\n"
               << "前台選擇 (" << op.machines().size() << "):\n";
     const auto machines = op.machines();

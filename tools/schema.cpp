@@ -19,8 +19,10 @@ const char* const kStoreMasterBody =
 const char* const kStoreLineBody =
     "SAL_DATE VARCHAR(10), SAL_NO VARCHAR(20), ORD_NO VARCHAR(4), PDC_NO VARCHAR(20), tbar_code VARCHAR(20),"
     " bar_code VARCHAR(20), CO_NAME VARCHAR(40), RCO_NAME VARCHAR(40), SAL_QTY NUMERIC(15,2),"
-    " U_PRICE NUMERIC(15,2), PER NUMERIC(15,2), PER_AMT NUMERIC(15,2), SAL_CODE VARCHAR(2), V_CODE VARCHAR(2),"
-    " AMT NUMERIC(15,2), TASTE VARCHAR(60), TEMP_NO VARCHAR(10), HEA_TAX NUMERIC(15,2), HEA_AMT NUMERIC(15,2),"
+    " U_PRICE NUMERIC(15,2), PER NUMERIC(15,2), PER_AMT NUMERIC(15,2), SAL_CODE VARCHAR(2), V_CODE "
+    "VARCHAR(2),"
+    " AMT NUMERIC(15,2), TASTE VARCHAR(60), TEMP_NO VARCHAR(10), HEA_TAX NUMERIC(15,2), HEA_AMT "
+    "NUMERIC(15,2),"
     " STD_PRICE_BAS NUMERIC(15,2), STD_PRICE NUMERIC(15,2), PAK_QTY SMALLINT, V_BAR_CODE VARCHAR(20),"
     " TAX_KIND VARCHAR(1), BAT_CODE VARCHAR(20), V_PDC_NO VARCHAR(20), ORG_QTY SMALLINT,"
     " ORG_PRICE NUMERIC(15,2), rdd_price NUMERIC(15,2), billid_no VARCHAR(20), dis_per NUMERIC(15,2),"
@@ -47,7 +49,8 @@ const char* const kErpMasterBody =
 
 const char* const kErpLineBody =
     "SAL_DATE VARCHAR(10), SAL_NO VARCHAR(20), ORD_NO VARCHAR(4), PROD_ID VARCHAR(20), CO_NAME VARCHAR(40),"
-    " RCO_NAME VARCHAR(40), SAL_QTY NUMERIC(15,2), AMT NUMERIC(15,2), U_PRICE NUMERIC(15,2), PER NUMERIC(15,2),"
+    " RCO_NAME VARCHAR(40), SAL_QTY NUMERIC(15,2), AMT NUMERIC(15,2), U_PRICE NUMERIC(15,2), PER "
+    "NUMERIC(15,2),"
     " SAL_CODE VARCHAR(2), V_CODE VARCHAR(2), TASTE VARCHAR(60), TEMP_NO VARCHAR(10), BAR_CODE VARCHAR(20),"
     " PROD_ID2 VARCHAR(20), PROD_NAME VARCHAR(60), PROD_SCALE VARCHAR(20), UNITNAME VARCHAR(10),"
     " STOCK_QTY NUMERIC(15,2), STOCK_ID VARCHAR(10), STORE_ID VARCHAR(10), PD_ITEMID VARCHAR(10),"
@@ -72,7 +75,8 @@ std::vector<std::string> storeSchema(const StoreSchemaOptions& options) {
     for (const char* table : {"POS_GIVE", "POS_DISROL"})
         script.push_back(std::string("CREATE TABLE ") + table + " (" + kGiftBody + ", TRN_CODE VARCHAR(5))");
     script.push_back(
-        "CREATE TABLE POS_COST (SAL_DATE VARCHAR(10), SAL_NO VARCHAR(20), ORD_NO INTEGER, PROD_ID VARCHAR(20),"
+        "CREATE TABLE POS_COST (SAL_DATE VARCHAR(10), SAL_NO VARCHAR(20), ORD_NO INTEGER, PROD_ID "
+        "VARCHAR(20),"
         " P_COST NUMERIC(15,4), U_PRICE NUMERIC(15,2), SAL_QTY NUMERIC(15,2), TRN_CODE VARCHAR(5))");
     script.push_back(
         "CREATE TABLE POINT_MASTER (SAL_DATE VARCHAR(10), SAL_NO VARCHAR(20), MEMBER_ID VARCHAR(20),"
@@ -88,7 +92,8 @@ std::vector<std::string> erpSchema() {
         script.push_back(std::string("CREATE TABLE ") + table + " (" + kErpLineBody + ")");
     // The machine list shows the first two columns: MCH_NO must come first.
     script.push_back(
-        "CREATE TABLE MCH_ITEM (MCH_NO VARCHAR(10), MCH_NAME VARCHAR(20), MCH_IP VARCHAR(40), STOCK_ID VARCHAR(10))");
+        "CREATE TABLE MCH_ITEM (MCH_NO VARCHAR(10), MCH_NAME VARCHAR(20), MCH_IP VARCHAR(40), STOCK_ID "
+        "VARCHAR(10))");
     script.push_back("CREATE TABLE TRAN_STATE (STATE VARCHAR(2))");
     script.push_back("CREATE TABLE X_DAYPOS_MASTER (SAL_DATE VARCHAR(10))");
     script.push_back(
@@ -117,7 +122,8 @@ std::vector<std::string> erpSchema() {
     for (const char* table : {"POS_GIVE", "POS_DISROL"})
         script.push_back(std::string("CREATE TABLE ") + table + " (" + kGiftBody + ")");
     script.push_back(
-        "CREATE TABLE POS_COST (SAL_DATE VARCHAR(10), SAL_NO VARCHAR(20), ORD_NO SMALLINT, PROD_ID VARCHAR(20),"
+        "CREATE TABLE POS_COST (SAL_DATE VARCHAR(10), SAL_NO VARCHAR(20), ORD_NO SMALLINT, PROD_ID "
+        "VARCHAR(20),"
         " P_COST NUMERIC(15,4), U_PRICE NUMERIC(15,2), SAL_QTY NUMERIC(15,2), TRN_CODE VARCHAR(1))");
     script.push_back(
         "CREATE TABLE POINT_MASTER (SAL_DATE VARCHAR(10), SAL_NO VARCHAR(20), MEMBER_ID VARCHAR(20),"
@@ -128,7 +134,8 @@ std::vector<std::string> erpSchema() {
 }
 
 void runScript(db::Connection& connection, const std::vector<std::string>& statements) {
-    for (const auto& statement : statements) connection.execute(statement);
+    for (const auto& statement : statements)
+        connection.execute(statement);
 }
 
 namespace {

@@ -15,8 +15,8 @@ TempDir::TempDir() {
     std::random_device random;
     const auto base = std::filesystem::temp_directory_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = base / ("lumvik-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-                                 std::to_string(random() % 100000));
+        auto candidate = base / ("lumvik-test-" + std::to_string(::getpid()) + "-" +
+                                 std::to_string(counter++) + "-" + std::to_string(random() % 100000));
         if (std::filesystem::create_directory(candidate)) {
             path_ = candidate;
             // The database server runs as its own user and must be able to write here too.

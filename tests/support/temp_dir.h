@@ -7,7 +7,7 @@ namespace lumvik::testing {
 
 // A fresh folder for one test, removed with everything in it when the test ends.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -19,7 +19,7 @@ public:
     // Writes bytes to a file in the folder and returns its path.
     std::filesystem::path write(const std::string& name, const std::string& bytes) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
