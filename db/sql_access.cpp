@@ -380,6 +380,19 @@ class PreparedStatement {
     [[nodiscard]] const std::vector<Column>& columns() const { return columns_; }
 
     void execute(Transaction& transaction, const std::vector<Value>& params) {
+        if (isQuery()) {
+            // A query run for its effect only: opened and closed without reading, which the engine
+            // would otherwise take as a singleton select that must return exactly one row.
+            IResultSet* rs = openCursor(transaction, params);
+            Status st;
+            rs->close(&st);
+            if (st.failed()) {
+                DbError e = st.error();
+                rs->release();
+                throw e;
+            }
+            return;
+        }
         InputMessage input(params);
         std::vector<unsigned char> out(outputLength_);
         Status st;

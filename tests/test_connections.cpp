@@ -1,6 +1,7 @@
 // The two connections: the ERP entry of the definitions file and the store's parameter list.
 
 #include "db/connections.h"
+#include "db/tables.h"
 #include "tests/support/test_databases.h"
 
 #include <gtest/gtest.h>
@@ -121,6 +122,42 @@ TEST(StoreParams, APaddedSourcePathConnectsToTheTrimmedName) {
     db::writeStoreParams(store, "  " + database + " ", 0);
     store.open();
     EXPECT_TRUE(store.connected());
+}
+
+}  // namespace
+
+namespace {
+
+// The copy's column lists name columns every family's tables really have.
+TEST(Tables, EveryFamilyHasTheColumnsTheCopyReadsAndWrites) {
+    TestDatabases dbs;
+    auto store = embeddedConnection(dbs.store, "store");
+    auto erp = embeddedConnection(dbs.erp, "erp");
+    auto join = [](const auto& columns, std::size_t count) {
+        std::string list;
+        for (std::size_t i = 0; i < count; ++i)
+            list += (i ? "," : "") + std::string(columns[i]);
+        return list;
+    };
+    for (const auto& family : db::kFamilies) {
+        EXPECT_NO_THROW(erp->execute("SELECT " + join(db::kErpMasterColumns, db::kErpMasterColumns.size()) +
+                                     " FROM " + family.erpMaster))
+            << family.erpMaster;
+        EXPECT_NO_THROW(erp->execute("SELECT " + join(db::kErpLineColumns, db::kErpLineColumns.size()) +
+                                     " FROM " + family.erpLines))
+            << family.erpLines;
+        EXPECT_NO_THROW(store->execute("SELECT " +
+                                       join(db::kStoreMasterColumns, db::kStoreMasterColumns.size()) +
+                                       " FROM " + family.storeMaster))
+            << family.storeMaster;
+        EXPECT_NO_THROW(store->execute("SELECT " + join(db::kStoreLineColumns, db::kStoreLineColumns.size()) +
+                                       " FROM " + family.storeLines))
+            << family.storeLines;
+    }
+    EXPECT_EQ(db::erpMasterColumnList(true), "(" + join(db::kErpMasterColumns, 50) + ") ");
+    EXPECT_EQ(db::erpMasterColumnList(false), "(" + join(db::kErpMasterColumns, 48) + ") ");
+    EXPECT_EQ(db::family(2).erpMaster, std::string("POSCHANGE_MASTER"));
+    EXPECT_THROW((void)db::family(4), std::out_of_range);
 }
 
 }  // namespace
