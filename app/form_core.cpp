@@ -6,8 +6,12 @@
 
 namespace lumvik {
 
-FormCore::FormCore(Platform& platform, Operator& op) : platform_(platform), op_(op) {
-    db::useConnectionEntry(SQLConnection1, platform_.programDirectory());
+FormCore::FormCore(Platform& platform, Operator& op, FormFiles files)
+    : platform_(platform), op_(op), files_(std::move(files)) {
+    if (files_.settings.empty()) files_.settings = platform_.programDirectory() / kSettingsFileName;
+    if (files_.connections.empty())
+        files_.connections = platform_.programDirectory() / db::kConnectionsFileName;
+    db::useConnectionEntry(SQLConnection1, files_.connections);
     SQLConnection1.setAfterConnect([this] { erpConnected = true; });
     SQLConSource.setAfterConnect([this] { sourceConnected = true; });
 }

@@ -20,9 +20,15 @@ namespace lumvik {
 inline constexpr const char* kReleaseTransferState = "UPDATE TRAN_STATE SET STATE = '0' ";
 inline constexpr const char* kExitQuestion = "確定離開本系統.  Exit now?";
 
+// Where the window finds its two files; beside the program unless said otherwise.
+struct FormFiles {
+    std::filesystem::path settings;     // "FormLumvik.ini"
+    std::filesystem::path connections;  // "dbxconnections.ini"
+};
+
 class FormCore {
   public:
-    FormCore(Platform& platform, Operator& op);
+    FormCore(Platform& platform, Operator& op, FormFiles files = {});
     ~FormCore();
     FormCore(const FormCore&) = delete;
     FormCore& operator=(const FormCore&) = delete;
@@ -80,6 +86,7 @@ class FormCore {
   private:
     Platform& platform_;
     Operator& op_;
+    FormFiles files_;
 };
 
 }  // namespace lumvik

@@ -102,10 +102,9 @@ std::size_t byteWidth(std::string_view utf8) {
     return fromUtf8(utf8).size();
 }
 
-std::string fitToBytes(std::string_view utf8, std::size_t width) {
+std::string leftBytes(std::string_view utf8, std::size_t width) {
     const std::string bytes = fromUtf8(utf8);
     std::string cut;
-    cut.reserve(width);
     std::size_t i = 0;
     while (i < bytes.size()) {
         const auto lead = static_cast<unsigned char>(bytes[i]);
@@ -115,6 +114,11 @@ std::string fitToBytes(std::string_view utf8, std::size_t width) {
         cut.append(bytes, i, len);
         i += len;
     }
+    return toUtf8(cut);
+}
+
+std::string fitToBytes(std::string_view utf8, std::size_t width) {
+    std::string cut = fromUtf8(leftBytes(utf8, width));
     cut.append(width - cut.size(), ' ');
     return toUtf8(cut);
 }

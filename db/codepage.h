@@ -25,4 +25,7 @@ namespace lumvik::cp950 {
 // result never holds half a character.
 [[nodiscard]] std::string fitToBytes(std::string_view utf8, std::size_t width);
 
+// At most the first `width` code page 950 bytes of a UTF-8 text, never half a character.
+[[nodiscard]] std::string leftBytes(std::string_view utf8, std::size_t width);
+
 }  // namespace lumvik::cp950

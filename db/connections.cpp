@@ -7,10 +7,8 @@
 
 namespace lumvik::db {
 
-void useConnectionEntry(Connection& connection, const std::filesystem::path& directory,
-                        const std::string& entry) {
+void useConnectionEntry(Connection& connection, const std::filesystem::path& file, const std::string& entry) {
     auto loaded = std::make_shared<bool>(false);
-    const std::filesystem::path file = directory / kConnectionsFileName;
     connection.setBeforeConnect([loaded, file, entry](Connection& c) {
         if (*loaded) return;
         if (!std::filesystem::exists(file))

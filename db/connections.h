@@ -18,11 +18,11 @@ inline constexpr const char* kErpEntryName = "Orvenna";
 inline constexpr const char* kWindowsServerPassword = "qorvexdal";
 inline constexpr const char* kLinuxServerPassword = "plintova";
 
-// Makes the connection load its parameter lines from the entry "Orvenna" of the definitions file in
-// `directory` at its first successful connect; later connects keep the lines read then, even when
-// the file changes. A missing file, a missing section, or a section without DriverName or Database
-// makes the connect fail with a DbError that names what is missing.
-void useConnectionEntry(Connection& connection, const std::filesystem::path& directory,
+// Makes the connection load its parameter lines from the entry "Orvenna" of the definitions file
+// (normally "dbxconnections.ini" beside the program) at its first successful connect; later connects keep the
+// lines read then, even when the file changes. A missing file, a missing section, or a section without
+// DriverName or Database makes the connect fail with a DbError that names what is missing.
+void useConnectionEntry(Connection& connection, const std::filesystem::path& file,
                         const std::string& entry = kErpEntryName);
 
 // Writes the store connection's parameter list: Database is the Source Path text; the Password

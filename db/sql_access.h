@@ -61,7 +61,7 @@ class Value {
     Value(std::int64_t integer);
     Value(int integer) : Value(static_cast<std::int64_t>(integer)) {}
     Value(double number);
-    Value(bool flag);
+    explicit Value(bool flag);
     [[nodiscard]] static Value scaled(std::int64_t mantissa, int scale);
     [[nodiscard]] static Value null() { return {}; }
 

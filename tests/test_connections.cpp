@@ -25,7 +25,7 @@ class ErpEntry : public ::testing::Test {
   protected:
     void SetUp() override {
         database = emptyDatabase(dir, "erp.fdb");
-        db::useConnectionEntry(erp, dir.path());
+        db::useConnectionEntry(erp, dir.path() / db::kConnectionsFileName);
     }
     void writeEntry(const std::string& text) { dir.write(db::kConnectionsFileName, text); }
 

@@ -105,7 +105,7 @@ TEST_F(Server, AServerThatDoesNotAnswerGivesTheNetworkError) {
 TEST_F(Server, TheErpEntryReachesTheServer) {
     dir.write(db::kConnectionsFileName, db::connectionEntryText(address, password));
     db::Connection erp("SQLConnection1");
-    db::useConnectionEntry(erp, dir.path());
+    db::useConnectionEntry(erp, dir.path() / db::kConnectionsFileName);
     erp.open();
     EXPECT_TRUE(erp.connected());
     erp.execute("INSERT INTO TRAN_STATE (STATE) VALUES ('2')");

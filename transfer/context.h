@@ -1,0 +1,54 @@
+#pragma once
+
+// What every phase of a transfer run shares: the window's objects, the run's readings of the
+// operator's choices, and counts for the closing report.
+
+#include "app/form_core.h"
+#include "db/tables.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace lumvik::transfer {
+
+// How a run ended quietly: a refusal the run decides itself, shown in a warning box.
+enum class QuietEnd { ClosedDay, TempProductMissing, SevereAnomaly };
+
+// A silent end of the run: the top-level handler shows nothing for it.
+class Abort : public std::exception {
+  public:
+    explicit Abort(QuietEnd reason) : reason_(reason) {}
+    [[nodiscard]] QuietEnd reason() const { return reason_; }
+    [[nodiscard]] const char* what() const noexcept override { return "Operation aborted"; }
+
+  private:
+    QuietEnd reason_;
+};
+
+struct RunCounts {
+    std::uint64_t billsCopied = 0;   // header inserts that went through
+    std::uint64_t linesCopied = 0;   // line inserts that went through
+    std::uint64_t billsSkipped = 0;  // exported bills
+};
+
+struct RunContext {
+    FormCore& form;
+    // The chosen date as the date field's text reads it (families, side tables).
+    std::string chosenDate;
+    // The chosen date from the date field's value (closed-day check, LOC_IP.TXT, verification range,
+    // the uploader in mode 1). Both readings give the same day whenever the text is a date.
+    std::string chosenDateValue;
+    // The temporary product field, trimmed.
+    std::string tempProduct;
+    RunCounts& counts;
+
+    [[nodiscard]] Operator& op() const { return form.op(); }
+    [[nodiscard]] Platform& platform() const { return form.platform(); }
+    // Today as "yyyy/mm/dd", read from the clock at the moment of the call.
+    [[nodiscard]] std::string today() const;
+    // The time of day as "hh:nn:ss", for the run's time lines.
+    [[nodiscard]] std::string timeLine() const;
+};
+
+}  // namespace lumvik::transfer

@@ -1,0 +1,204 @@
+#include "app/date_forms.h"
+#include "db/codepage.h"
+#include "db/text.h"
+#include "transfer/bill_copy.h"
+#include "transfer/texts.h"
+
+#include <array>
+#include <cstddef>
+
+namespace lumvik::transfer {
+
+using db::Value;
+using text::trimmed;
+
+namespace {
+
+// The header insert, with every value bound: the statement text never changes, so it is prepared
+// once, and no value from the store can alter it.
+std::string headerInsert(const db::Family& family) {
+    std::string marks;
+    for (std::size_t i = 0; i < db::kErpMasterColumns.size(); ++i)
+        marks += i == 0 ? "?" : ",?";
+    return std::string("INSERT INTO ") + family.erpMaster + db::erpMasterColumnList(true) + "VALUES(" +
+           marks + ")";
+}
+
+constexpr std::size_t kStockColumn = 25;
+
+// A value written bare into the header: the store's number text as it stands (the server reads it
+// into the column's type, and a text that is no number makes the insert fail). An empty text, from
+// a NULL, stays NULL.
+Value bare(const std::string& numberText) {
+    return numberText.empty() ? Value() : Value(numberText);
+}
+
+Value decimalText(const db::Value& field) {
+    return Value(text::generalNumber(text::parseDecimal(field.asString())));
+}
+
+Value wholeText(const db::Value& field) {
+    return Value(std::to_string(text::parseWhole(field.asString())));
+}
+
+std::array<Value, 50> headerValues(const RunContext& run, const db::RowSet& row, const BillState& bill) {
+    auto f = [&](const char* name) -> const db::Value& { return row.field(name); };
+    auto t = [&](const char* name) { return trimmed(f(name).asString()); };
+    const std::string visaNo = cp950::leftBytes(f("VISA_NO").asString(), 16);
+    const std::string canDate = f("CAN_DATE").asString();
+    const std::string iCashGive = f("iCash_Give").asString();
+    return {
+        Value(bill.date),                                         // SAL_DATE
+        Value(bill.number),                                       // SAL_NO
+        Value(bill.machine),                                      // MCH_NO
+        Value(t("CO_NO")),                                        // CO_NO
+        Value(t("CO_CODE")),                                      // CO_CODE
+        Value(t("SAL_TIME")),                                     // SAL_TIME
+        Value(t("CST_NO")),                                       // MEMBER_ID
+        Value(t("HU_PER")),                                       // HU_PER
+        Value(t("CLASS_NO")),                                     // CLASS_NO
+        Value(t("MAN_CODE")),                                     // SALES_ID
+        bare(t("SAL_AMT")),                                       // SAL_AMT
+        bare(t("DISCOUNT")),                                      // DISCOUNT
+        bare(t("DIS_TTT")),                                       // DIS_TTT
+        bare(t("REL_SAL")),                                       // REL_SAL
+        bare(t("CASH")),                                          // CASH
+        bare(t("VISA")),                                          // CREDIT
+        bare(t("DISROL")),                                        // DISROL
+        f("GIVE").isNull() ? Value("0") : bare(t("GIVE")),        // GIVE
+        bare(t("PDCSHET")),                                       // PDCSHET
+        decimalText(f("REL_RCV")),                                // REL_RCV
+        decimalText(f("CHANGE")),                                 // CHANGE
+        Value(trimmed(visaNo)),                                   // CREDIT_ID
+        Value(t("USE_TYPE")),                                     // USE_TYPE
+        Value(t("TAB_NO")),                                       // TAB_NO
+        Value(bill.store),                                        // STORE_ID
+        Value(),                                                  // STOCK_ID, known after the machine look-up
+        Value(texts::kSaleFlag),                                  // FLAG
+        decimalText(f("I_POINT")),                                // I_POINT
+        decimalText(f("U_POINT")),                                // U_POINT
+        Value(f("CARD_ID").asString()),                           // CARD_ID
+        Value(iCashGive.empty() ? std::string("0") : iCashGive),  // ICASH_GIVE
+        Value(f("VISA_MODE").asString()),                         // VISA_MODE
+        Value(visaNo),                                            // VISA_NO
+        Value(f("CST_NO").asString()),                            // CST_NO
+        wholeText(f("DIS_PRICE")),                                // DIS_PRICE
+        Value(canDate.empty() ? std::string() : dates::rocToGregorian(canDate)),  // CAN_DATE
+        Value(f("DIS_NO").asString()),                                            // dis_no
+        decimalText(f("DIS_PER")),                                                // dis_per
+        Value(f("MAN_SALE").asString()),                                          // MAN_SALE
+        Value(f("CR_FLAG").asString()),                                           // CR_FLAG
+        Value(f("IC_CARD").asString()),                                           // IC_CARD
+        wholeText(f("IC_AMT")),                                                   // IC_AMT
+        decimalText(f("N_RECAMT")),                                               // N_RECAMT
+        decimalText(f("THEA_AMT")),                                               // THEA_AMT
+        Value(run.today()),                                                       // CHG_DATE
+        decimalText(f("POINT_CASH")),                                             // POINT_CASH
+        decimalText(f("POINT_RATE")),                                             // POINT_RATE
+        decimalText(f("CONSUMER")),                                               // CONSUMER
+        Value(f("INV3_SW").asString()),                                           // INV3_SW
+        Value(f("INV3_MODE").asString()),                                         // INV3_MODE
+    };
+}
+
+// Whether the bill already stands among the bills turned into sales orders. Families 2 and 3, and
+// mode 2, use a look-up that finds nothing, so all their bills are copied.
+bool exported(RunContext& run, const db::Family& family, const db::RowSet& row, std::string& gregorian) {
+    db::SqlQuery& q = run.form.SQL_TQuery;
+    q.close();
+    q.sql().clear();
+    q.sql().add("SELECT * FROM POSTOSALE ");
+    if (family.index >= 2 || run.op().transferMode() == 2) {
+        q.sql().add("WHERE SAL_DATE = '9999' ");
+    } else {
+        gregorian = dates::rocToGregorian(row.field("SAL_DATE").asString());
+        q.sql().add("WHERE SAL_DATE = " + text::quoted(gregorian));
+        q.sql().add("AND SAL_NO = " + text::quoted(trimmed(row.field("SAL_NO").asString())));
+    }
+    q.open();
+    const bool found = !q.field("SAL_NO").isNull();
+    q.close();
+    return found;
+}
+
+// Thrown to abandon a bill after its own message has been logged.
+struct BillAbandoned : std::runtime_error {
+    BillAbandoned() : std::runtime_error("bill abandoned") {}
+};
+
+void copyBill(RunContext& run, const db::Family& family, const db::RowSet& row, BillState& bill) {
+    FormCore& form = run.form;
+    run.op().stepBillProgress();
+    bill = BillState{};
+    bill.storeDate = row.field("SAL_DATE").asString();
+    bill.storeNumber = row.field("SAL_NO").asString();
+    bill.number = trimmed(bill.storeNumber);
+    // Until the date is converted the bill's messages name it by its store date, so that a bill
+    // whose date is no date can still be found from the log.
+    bill.date = bill.storeDate;
+    bill.date = dates::rocToGregorian(bill.storeDate);
+    bill.machine = trimmed(row.field("MCH_NO").asString());
+    auto values = headerValues(run, row, bill);
+
+    form.CDS_STOCK.close();
+    form.CDS_STOCK.setCommandText("SELECT * FROM MCH_ITEM WHERE MCH_NO = " + text::quoted(bill.machine));
+    form.CDS_STOCK.open();
+    if (form.CDS_STOCK.recordCount() == 0) {
+        run.op().log(bill.machine + texts::kUnknownMachine);
+        throw BillAbandoned();
+    }
+    bill.stock = form.CDS_STOCK.field("STOCK_ID").asString();
+    values[kStockColumn] = Value(bill.stock);
+
+    const std::string key =
+        " WHERE SAL_DATE = " + text::quoted(bill.date) + " AND SAL_NO = " + text::quoted(bill.number);
+    form.CDS_T1.close();
+    form.CDS_T1.setCommandText(std::string("SELECT SAL_DATE,SAL_NO FROM ") + family.erpMaster + key);
+    form.CDS_T1.open();
+    std::exception_ptr deleteFailure;
+    if (form.CDS_T1.recordCount() > 0) {
+        try {
+            form.CDS_T1.close();
+            form.CDS_T1.setCommandText(std::string("DELETE FROM ") + family.erpMaster + key);
+            form.CDS_T1.execute();
+        } catch (const std::exception&) {
+            deleteFailure = std::current_exception();
+        }
+    }
+    // A bill already present is written like a new one, INV3_SW and INV3_MODE included, so that the
+    // copy keeps them.
+    try {
+        form.SQLConnection1.execute(headerInsert(family), std::vector<Value>(values.begin(), values.end()));
+        ++run.counts.billsCopied;
+    } catch (const std::exception&) {
+        run.op().log(bill.date + bill.number);
+    }
+    if (deleteFailure) std::rethrow_exception(deleteFailure);
+    copyLines(run, family, bill);
+}
+
+}  // namespace
+
+void copyBills(RunContext& run, const db::Family& family) {
+    db::RowSet& bills = run.form.CDS_S1;
+    if (bills.recordCount() == 0) return;
+    run.op().setBillProgress(0, bills.recordCount());
+    BillState bill;
+    for (bills.first(); !bills.eof(); bills.next()) {
+        run.op().repaint();
+        std::string gregorian;
+        if (exported(run, family, bills, gregorian)) {
+            if (gregorian.empty()) gregorian = dates::rocToGregorian(bills.field("SAL_DATE").asString());
+            run.op().log(gregorian + ":" + bills.field("SAL_NO").asString() + texts::kExported);
+            ++run.counts.billsSkipped;
+            continue;
+        }
+        try {
+            copyBill(run, family, bills, bill);
+        } catch (const std::exception&) {
+            run.op().log(bill.date + bill.number + "!");
+        }
+    }
+}
+
+}  // namespace lumvik::transfer
