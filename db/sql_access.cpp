@@ -723,6 +723,22 @@ void Connection::execute(std::string_view sql, const std::vector<Value>& params)
     if (ddl) dropPrepared();
 }
 
+std::vector<Column> Connection::describe(std::string_view sql) {
+    Transaction transaction(*this, true);
+    const std::vector<Column> columns = prepare(cp950::fromUtf8(sql), transaction).columns();
+    transaction.commit();
+    return columns;
+}
+
+bool isTextColumn(const Column& column) {
+    return column.type == SQL_TEXT || column.type == SQL_VARYING;
+}
+
+Value forColumn(Value value, const Column& column) {
+    if (value.kind() == Value::Kind::Text && value.text().empty() && !isTextColumn(column)) return {};
+    return value;
+}
+
 // ---------------------------------------------------------------------------------------------
 // FieldSource
 

@@ -195,6 +195,9 @@ class Connection {
     // Runs one statement in a transaction of its own (text as given, parameters bound by position).
     void execute(std::string_view sql, const std::vector<Value>& params = {});
 
+    // The result columns a query would have, without running it.
+    [[nodiscard]] std::vector<Column> describe(std::string_view sql);
+
     [[nodiscard]] const ConnectionStats& stats() const { return stats_; }
 
     // Internal to the layer.
@@ -386,6 +389,13 @@ class RowSet : public FieldSource, public ConnectionUser {
     std::vector<Change> changes_;
     std::string lastApplyError_;
 };
+
+// Whether a column holds text (CHAR or VARCHAR).
+[[nodiscard]] bool isTextColumn(const Column& column);
+
+// A value as a typed field takes it: an empty text set into a column that holds no text is NULL,
+// as an edit field left empty is.
+[[nodiscard]] Value forColumn(Value value, const Column& column);
 
 // Replaces every ":NAME" outside quotes, quoted names and comments with "?", and lists the names in
 // the order of the "?" marks. "::" and a colon followed by no name are left as they are.

@@ -7,8 +7,11 @@
 #include "db/tables.h"
 
 #include <cstdint>
+#include <map>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace lumvik::transfer {
 
@@ -33,6 +36,14 @@ struct RunCounts {
 };
 
 struct RunContext {
+    RunContext(FormCore& form, std::string chosenDate, std::string chosenDateValue, std::string tempProduct,
+               RunCounts& counts)
+        : form(form),
+          chosenDate(std::move(chosenDate)),
+          chosenDateValue(std::move(chosenDateValue)),
+          tempProduct(std::move(tempProduct)),
+          counts(counts) {}
+
     FormCore& form;
     // The chosen date as the date field's text reads it (families, side tables).
     std::string chosenDate;
@@ -49,6 +60,13 @@ struct RunContext {
     [[nodiscard]] std::string today() const;
     // The time of day as "hh:nn:ss", for the run's time lines.
     [[nodiscard]] std::string timeLine() const;
+
+    // Makes values fit the columns of a query as typed fields take them (an empty text into a
+    // number column is NULL). The columns are looked up once per run.
+    void fitToColumns(std::vector<db::Value>& values, const std::string& selectSql);
+
+  private:
+    std::map<std::string, std::vector<db::Column>> columns_;
 };
 
 }  // namespace lumvik::transfer

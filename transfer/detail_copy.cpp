@@ -13,13 +13,18 @@ using text::trimmed;
 
 namespace {
 
-std::string lineInsert(const db::Family& family) {
-    std::string columns, marks;
-    for (std::size_t i = 0; i < db::kErpLineColumns.size(); ++i) {
+std::string lineColumns() {
+    std::string columns;
+    for (std::size_t i = 0; i < db::kErpLineColumns.size(); ++i)
         columns += (i == 0 ? "" : ",") + std::string(db::kErpLineColumns[i]);
+    return columns;
+}
+
+std::string lineInsert(const db::Family& family) {
+    std::string marks;
+    for (std::size_t i = 0; i < db::kErpLineColumns.size(); ++i)
         marks += i == 0 ? "?" : ",?";
-    }
-    return std::string("INSERT INTO ") + family.erpLines + " (" + columns + ") VALUES (" + marks + ")";
+    return std::string("INSERT INTO ") + family.erpLines + " (" + lineColumns() + ") VALUES (" + marks + ")";
 }
 
 // The product a line is tied to, and what resolution decided about it.
@@ -108,7 +113,7 @@ void copyLine(RunContext& run, const db::Family& family, const db::RowSet& line,
         text("TAX_KIND").empty() ? product.field("TAX_KIND").asString() : text("TAX_KIND");
     const Costs costs = lineCosts(run, line, product);
 
-    const std::vector<Value> values{
+    std::vector<Value> values{
         Value(bill.date),                                           // SAL_DATE
         Value(bill.number),                                         // SAL_NO
         Value(text("ORD_NO")),                                      // ORD_NO
@@ -161,6 +166,7 @@ void copyLine(RunContext& run, const db::Family& family, const db::RowSet& line,
         Value(parseDecimal(text("HEA_AMT"))),                       // HEA_AMT
         Value(run.today()),                                         // chg_date
     };
+    run.fitToColumns(values, std::string("SELECT ") + lineColumns() + " FROM " + family.erpLines);
     run.form.SQLConnection1.execute(lineInsert(family), values);
     ++run.counts.linesCopied;
 }

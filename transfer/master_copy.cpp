@@ -168,7 +168,12 @@ void copyBill(RunContext& run, const db::Family& family, const db::RowSet& row, 
     // A bill already present is written like a new one, INV3_SW and INV3_MODE included, so that the
     // copy keeps them.
     try {
-        form.SQLConnection1.execute(headerInsert(family), std::vector<Value>(values.begin(), values.end()));
+        std::vector<Value> bound(values.begin(), values.end());
+        run.fitToColumns(
+            bound, std::string("SELECT ") +
+                       db::erpMasterColumnList(true).substr(1, db::erpMasterColumnList(true).size() - 3) +
+                       " FROM " + family.erpMaster);
+        form.SQLConnection1.execute(headerInsert(family), bound);
         ++run.counts.billsCopied;
     } catch (const std::exception&) {
         run.op().log(bill.date + bill.number);
