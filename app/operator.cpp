@@ -28,8 +28,13 @@ void HeadlessOperator::setLineProgress(int position, int maximum) {
     lineMaximum = maximum;
 }
 
+void HeadlessOperator::show(Box box) {
+    boxes.push_back(box);
+    if (onBox) onBox(boxes.back());
+}
+
 bool HeadlessOperator::confirm(const std::string& text) {
-    boxes.push_back({Box::Kind::Confirm, text});
+    show({Box::Kind::Confirm, text});
     if (confirmAnswers.empty()) return defaultAnswer;
     const bool answer = confirmAnswers.front();
     confirmAnswers.pop_front();

@@ -77,10 +77,10 @@ class HeadlessOperator : public Operator {
     void stepBillProgress() override { ++billPosition; }
     void setLineProgress(int position, int maximum) override;
     void stepLineProgress() override { ++linePosition; }
-    void warning(const std::string& text) override { boxes.push_back({Box::Kind::Warning, text}); }
-    void information(const std::string& text) override { boxes.push_back({Box::Kind::Information, text}); }
-    void message(const std::string& text) override { boxes.push_back({Box::Kind::Message, text}); }
-    void error(const std::string& text) override { boxes.push_back({Box::Kind::Error, text}); }
+    void warning(const std::string& text) override { show({Box::Kind::Warning, text}); }
+    void information(const std::string& text) override { show({Box::Kind::Information, text}); }
+    void message(const std::string& text) override { show({Box::Kind::Message, text}); }
+    void error(const std::string& text) override { show({Box::Kind::Error, text}); }
     bool confirm(const std::string& text) override;
     void repaint() override { ++repaints; }
 
@@ -116,13 +116,17 @@ class HeadlessOperator : public Operator {
     // Answers for the next confirmation boxes, first one first; when it runs out, `defaultAnswer`.
     std::deque<bool> confirmAnswers;
     bool defaultAnswer = false;
-    // Called with every line as it is logged (the unattended transfer prints them at once).
+    // Called with every line as it is logged and every box as it is shown (the unattended transfer
+    // prints them at once).
     std::function<void(const std::string&)> onLog;
+    std::function<void(const Box&)> onBox;
     int billPosition = 0, billMaximum = 100, linePosition = 0, lineMaximum = 100;
     int repaints = 0;
     bool okEnabled = true, exitEnabled = true;
 
   private:
+    void show(Box box);
+
     std::string dateText_;
     std::chrono::year_month_day dateValue_{};
     int transferMode_ = 0;

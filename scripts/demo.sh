@@ -6,4 +6,6 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh
 build/bin/lumvik-demo
-build/bin/lumvik-auto
+build/bin/lumvik-auto --date 2012/12/10 --stats
+echo "== sibling programs started"
+cat build/bin/siblings.log

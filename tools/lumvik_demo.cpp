@@ -56,6 +56,15 @@ int main(int argc, char** argv) {
         std::ofstream(dir / db::kConnectionsFileName, std::ios::binary)
             << db::connectionEntryText(erp, db::kLinuxServerPassword);
 
+        // The sibling programs are played by the stand-in, copied under their names beside the program.
+        const auto standIn = dir / "sibling-standin";
+        if (std::filesystem::exists(standIn)) {
+            for (const char* sibling : {"Harvo.exe", "Quorrel.exe", "Wendry.exe"})
+                std::filesystem::copy_file(standIn, dir / sibling,
+                                           std::filesystem::copy_options::overwrite_existing);
+            std::filesystem::remove(dir / "siblings.log");
+        }
+
         std::cout << "demo store database: " << store << "\n"
                   << "demo ERP database:   " << erp << "\n"
                   << "settings:            " << (dir / kSettingsFileName).string() << "\n"
