@@ -1056,7 +1056,8 @@ void RowSet::setField(std::string_view name, Value value) {
     if (state_ == EditState::Browse) throw DbError(name_ + ": Dataset not in edit or insert mode");
     const int i = fieldIndex(name);
     if (i < 0) throw DbError("Field '" + std::string(name) + "' not found");
-    editBuffer_[static_cast<std::size_t>(i)] = std::move(value);
+    editBuffer_[static_cast<std::size_t>(i)] =
+        forColumn(std::move(value), columns_[static_cast<std::size_t>(i)]);
     editChanged_[static_cast<std::size_t>(i)] = true;
 }
 

@@ -339,7 +339,8 @@ class RowSet : public FieldSource, public ConnectionUser {
     // Editing. insert() appends an empty row and stands on it; edit() makes the current row editable.
     void insert();
     void edit();
-    // Sets a field of the row being inserted or edited.
+    // Sets a field of the row being inserted or edited, as a typed field takes it (an empty text into
+    // a number column is NULL).
     void setField(std::string_view name, Value value);
     // Keeps the row's changes for applyUpdates().
     void post();

@@ -60,6 +60,7 @@ void fillDemoStore(db::Connection& store, const DemoDay& day) {
         {{"B002", "奶茶", 3, 45}},
         {{"A001", "排骨飯", 1, 120}, {"Z999", "季節小菜", 1, 60}},
     };
+    using db::Value;
     int billNo = 0;
     for (const char* machine : {"01", "02", "03", "04"}) {
         for (std::size_t b = 0; b < bills.size(); ++b) {
@@ -76,21 +77,61 @@ void fillDemoStore(db::Connection& store, const DemoDay& day) {
                     "SAL_QTY,"
                     " U_PRICE, SAL_CODE, AMT, HEA_AMT, STD_PRICE, PAK_QTY, ORG_QTY, dis_share, ttt_share)"
                     " VALUES (?, ?, ?, ?, '', '', ?, ?, ?, '銷', ?, 0, ?, 1, 1, 0, 0)",
-                    {db::Value(day.rocDate), db::Value(salNo), db::Value(std::to_string(ord)),
-                     db::Value(line.code), db::Value(line.name), db::Value(line.qty), db::Value(line.price),
-                     db::Value(line.qty * line.price), db::Value(line.price)});
+                    {Value(day.rocDate), Value(salNo), Value(std::to_string(ord)), Value(line.code),
+                     Value(line.name), Value(line.qty), Value(line.price), Value(line.qty * line.price),
+                     Value(line.price)});
+                // The collector's line costs; a cost of 0 is one the store does not know yet.
+                store.execute(
+                    "INSERT INTO POS_COST (SAL_DATE, SAL_NO, ORD_NO, PROD_ID, P_COST, U_PRICE, SAL_QTY)"
+                    " VALUES (?, ?, ?, ?, ?, ?, ?)",
+                    {Value(day.rocDate), Value(salNo), Value(ord), Value(line.code),
+                     Value(line.code[0] == 'Z' ? 0.0 : line.price * 0.4), Value(line.price),
+                     Value(line.qty)});
             }
+            const bool member = b == 1;
             store.execute(
                 "INSERT INTO POS_MAIN (SAL_DATE, SAL_NO, MCH_NO, SAL_TIME, CST_NO, HU_PER, CLASS_NO, "
                 "MAN_CODE,"
                 " SAL_AMT, DISCOUNT, DIS_TTT, REL_SAL, CASH, VISA, DISROL, GIVE, PDCSHET, REL_RCV, CHANGE)"
                 " VALUES (?, ?, ?, ?, ?, 2, ?, 'E01', ?, 0, 0, ?, ?, 0, 0, 0, 0, ?, 0)",
-                {db::Value(day.rocDate), db::Value(salNo), db::Value(machine),
-                 db::Value(std::string(b % 2 == 0 ? "11:" : "18:") + "3" + std::to_string(b) + ":00"),
-                 db::Value(b == 1 ? "M0001" : ""), db::Value(b % 2 == 0 ? "1" : "2"), db::Value(total),
-                 db::Value(total), db::Value(total), db::Value(total)});
+                {Value(day.rocDate), Value(salNo), Value(machine),
+                 Value(std::string(b % 2 == 0 ? "11:" : "18:") + "3" + std::to_string(b) + ":00"),
+                 Value(member ? "M0001" : ""), Value(b % 2 == 0 ? "1" : "2"), Value(total), Value(total),
+                 Value(total), Value(total)});
+            if (b == 0 || b == 1)
+                store.execute(
+                    "INSERT INTO POINT_MASTER (SAL_DATE, SAL_NO, MEMBER_ID, I_POINT, U_POINT, DISROL)"
+                    " VALUES (?, ?, ?, ?, 0, 0)",
+                    {Value(day.rocDate), Value(salNo), member ? Value("M0001") : Value(),
+                     Value(total / 100)});
+            if (b == 2)
+                store.execute(
+                    "INSERT INTO POS_GIVE (SAL_DATE, SAL_NO, MCH_NO, SORD, CLASS_NO, MAN_CODE, SAL_AMT, QTY, "
+                    "PRICE)"
+                    " VALUES (?, ?, ?, 1, '1', 'E01', 0, 1, 45)",
+                    {Value(day.rocDate), Value(salNo), Value(machine)});
+            if (b == 3)
+                store.execute(
+                    "INSERT INTO POS_DISROL (SAL_DATE, SAL_NO, MCH_NO, SORD, CLASS_NO, MAN_CODE, SAL_AMT, "
+                    "QTY,"
+                    " PRICE) VALUES (?, ?, ?, 1, '2', 'E01', 50, 1, 50)",
+                    {Value(day.rocDate), Value(salNo), Value(machine)});
         }
     }
+    // A change bill paid with member points.
+    store.execute(
+        "INSERT INTO POS_MAIN_CHG (SAL_DATE, SAL_NO, MCH_NO, SAL_TIME, CST_NO, HU_PER, CLASS_NO, MAN_CODE, "
+        "SAL_AMT,"
+        " DISCOUNT, DIS_TTT, REL_SAL, CASH, VISA, DISROL, GIVE, PDCSHET, REL_RCV, CHANGE)"
+        " VALUES (?, '01900001', '01', '20:00:00', 'M0002', 1, '2', 'E01', 35, 0, 0, 35, 0, 0, 0, 0, 0, 0, "
+        "0)",
+        {Value(day.rocDate)});
+    store.execute(
+        "INSERT INTO POS_MAST_CHG (SAL_DATE, SAL_NO, ORD_NO, PDC_NO, CO_NAME, SAL_QTY, U_PRICE, SAL_CODE, "
+        "AMT,"
+        " HEA_AMT, STD_PRICE, PAK_QTY, ORG_QTY, dis_share, ttt_share)"
+        " VALUES (?, '01900001', '1', 'B001', '紅茶', 1, 35, '銷', 35, 0, 35, 1, 1, 0, 0)",
+        {Value(day.rocDate)});
 }
 
 }  // namespace lumvik::tools

@@ -22,6 +22,8 @@ inline constexpr const char* kGiftsLine = "POS_GIVE Tran ...!";
 inline constexpr const char* kDiscountRollsLine = "POS_DISROL Tran ...!";
 inline constexpr const char* kCostsLine = "POS_COST Tran ...!";
 inline constexpr const char* kPointsLine = "POINT_MASTER Tran ...!";
+// A cost row whose line number is no whole number: left 'W' and named after this text.
+inline constexpr const char* kBadOrdNo = " 有誤,保留待修正: ";
 inline constexpr const char* kChecking = "資料檢核中..!";
 inline constexpr const char* kCheckingSales = "銷售資料檢核..!";
 inline constexpr const char* kCheckFoundHead = "資料檢核有資料";
