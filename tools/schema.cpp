@@ -94,7 +94,7 @@ std::vector<std::string> erpSchema() {
     script.push_back(
         "CREATE TABLE MCH_ITEM (MCH_NO VARCHAR(10), MCH_NAME VARCHAR(20), MCH_IP VARCHAR(40), STOCK_ID "
         "VARCHAR(10))");
-    script.push_back("CREATE TABLE TRAN_STATE (STATE VARCHAR(2))");
+    script.push_back("CREATE TABLE TRAN_STATE (STATE VARCHAR(10))");
     script.push_back("CREATE TABLE X_DAYPOS_MASTER (SAL_DATE VARCHAR(10))");
     script.push_back(
         "CREATE TABLE PRODUCT (PROD_ID VARCHAR(20), PROD_BARCODE VARCHAR(20), PD_ITEMID VARCHAR(10),"
