@@ -82,6 +82,10 @@ class FormCore {
     int retryCounter = 0;
     // MCH_IP of each machine-list entry, in list order.
     std::vector<std::string> machineAddresses;
+    // The daily summary's scratch view and table, named anew by every summary and read by the
+    // clean-up; empty at program start.
+    std::string scratchView;
+    std::string scratchTable;
 
   private:
     Platform& platform_;

@@ -2,6 +2,7 @@
 
 #include "app/date_forms.h"
 #include "app/state_watch.h"
+#include "summary/daily_summary.h"
 #include "transfer/context.h"
 
 #include <QApplication>
@@ -193,6 +194,7 @@ TFormLumvik::TFormLumvik(Platform& system, MessageBoxes& boxes, FormFiles files,
     };
     bsSkinDateEdit1->setDate(system.now().date);  // today's date when the window opens
     core_ = std::make_unique<FormCore>(*platform_, *this, std::move(files));
+    core_->scratchCleanup = [this] { summary::cleanUpScratch(*core_); };
     if (const QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
@@ -377,12 +379,15 @@ void TFormLumvik::bsSkinEdit2ButtonClick() {
     if (!file.isEmpty()) bsSkinEdit2->setText(file);
 }
 
-void TFormLumvik::SpeedButton3Click() {}
+void TFormLumvik::SpeedButton3Click() {
+    if (busy_) return;
+    busy_ = true;
+    guarded([this] { summary::dailySummary(*core_); });
+    busy_ = false;
+}
 
 void TFormLumvik::SpeedButton_TMPClick() {
-    guarded([this] {
-        if (core_->scratchCleanup) core_->scratchCleanup();
-    });
+    guarded([this] { summary::cleanUpScratch(*core_); });
 }
 
 // ---- Operator

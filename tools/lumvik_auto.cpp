@@ -5,6 +5,7 @@
 #include "app/platform.h"
 #include "app/state_watch.h"
 #include "db/text.h"
+#include "summary/daily_summary.h"
 #include "transfer/run.h"
 
 #include <chrono>
@@ -43,6 +44,8 @@ Options:
   --connections FILE    the connection definitions (default: dbxconnections.ini beside the program)
   --force               run even when another station or transfer holds the transfer state
   --stats               print the counts and the work time to standard error at the end
+  --summary             no transfer: print the daily summary of --date (default today) as the window's
+                        log pane shows it, then remove its scratch table and view
   --help                this text
 
 Every line of the log goes to standard output (UTF-8); message boxes go to standard error as
@@ -63,6 +66,7 @@ struct Options {
     bool skipCollector = false;
     bool force = false;
     bool stats = false;
+    bool summary = false;
     FormFiles files;
 };
 
@@ -110,6 +114,8 @@ std::optional<std::string> parse(int argc, char** argv, Options& o, bool& help) 
             o.force = true;
         } else if (arg == "--stats") {
             o.stats = true;
+        } else if (arg == "--summary") {
+            o.summary = true;
         } else if (arg == "--settings") {
             const auto v = value();
             if (!v) return "--settings takes a file";
@@ -158,6 +164,29 @@ void printBox(const HeadlessOperator::Box& box) {
     std::cerr << kind << ": " << box.text << "\n" << std::flush;
 }
 
+// The daily summary to standard output: the listing lines of the log pane, without its progress.
+int printSummary(FormCore& form, HeadlessOperator& op, const Options& options) {
+    op.onLog = nullptr;
+    op.setDate(options.date ? *dates::parseDate(*options.date) : form.platform().now().date);
+    int status = kCompleted;
+    try {
+        summary::dailySummary(form);
+        if (!op.boxes.empty()) status = kRefused;  // no bill on that day
+        for (const auto& line : op.logLines)
+            if (line != "CAST .....0K") std::cout << line << "\n";
+    } catch (const std::exception& e) {
+        op.error(e.what());
+        status = form.erpConnected ? kOtherError : kConnectionFailed;
+    }
+    try {
+        summary::cleanUpScratch(form);
+    } catch (const std::exception& e) {
+        op.error(e.what());
+        if (status == kCompleted) status = kOtherError;
+    }
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -177,6 +206,8 @@ int main(int argc, char** argv) {
     op.onLog = [](const std::string& line) { std::cout << line << "\n" << std::flush; };
     op.onBox = printBox;
     FormCore form(platform, op, options.files);
+
+    if (options.summary) return printSummary(form, op, options);
 
     try {
         form.FormCreate();
