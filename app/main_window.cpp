@@ -257,6 +257,12 @@ void TFormLumvik::buildControls() {
     bsSkinMemo1->setReadOnly(true);
     bsSkinMemo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     bsSkinMemo1->setMaximumBlockCount(0);  // never trimmed
+    // The summary lines its columns up by code page 950 bytes: a fixed-pitch face whose Chinese
+    // characters are two columns wide keeps them in line.
+    QFont fixed("WenQuanYi Micro Hei Mono");
+    fixed.setStyleHint(QFont::TypeWriter);
+    fixed.setPointSize(9);
+    bsSkinMemo1->setFont(fixed);
 
     ProgressBar2 = place(new QProgressBar(mainArea), "ProgressBar2", 1, 345, 468, 17);
     ProgressBar1 = place(new QProgressBar(mainArea), "ProgressBar1", 1, 362, 468, 17);

@@ -2,7 +2,8 @@
 // transfer state to be claimed, ticks every machine, presses OK, answers each box with OK and saves
 // the window as a PNG.
 //
-//   QT_QPA_PLATFORM=offscreen lumvik-screenshot FILE.png [--no-run]
+//   QT_QPA_PLATFORM=offscreen lumvik-screenshot FILE.png [--no-run | --summary]
+// With --summary it presses the daily-summary button instead of OK.
 
 #include "app/main_window.h"
 
@@ -12,6 +13,7 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
+#include <QToolButton>
 
 #include <cstring>
 #include <iostream>
@@ -35,6 +37,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const bool run = !(argc > 2 && std::strcmp(argv[2], "--no-run") == 0);
+    const bool summary = argc > 2 && std::strcmp(argv[2], "--summary") == 0;
     QApplication::setApplicationDisplayName("餐飲收銀檔轉入");
     auto platform = lumvik::makeSystemPlatform();
     AnsweringBoxes boxes;
@@ -47,7 +50,10 @@ int main(int argc, char** argv) {
     form.bsSkinDateEdit1->setText("2012/12/10");  // the demo's business day
     for (int i = 0; i < form.bsSkinCheckListBox1->count(); ++i)
         form.bsSkinCheckListBox1->item(i)->setCheckState(Qt::Checked);
-    if (run && form.bsSkinButton1->isEnabled()) form.bsSkinButton1->click();
+    if (summary)
+        form.SpeedButton3->click();
+    else if (run && form.bsSkinButton1->isEnabled())
+        form.bsSkinButton1->click();
     QApplication::processEvents();
     if (!form.grab().save(QString::fromLocal8Bit(argv[1]))) {
         std::cerr << "cannot write " << argv[1] << "\n";
