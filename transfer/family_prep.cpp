@@ -35,6 +35,11 @@ void addColumnWhenMissing(FormCore& form, const std::string& table, const char* 
 
 void markDay(RunContext& run, const db::Family& family) {
     FormCore& form = run.form;
+    // The day's store rows are marked before the ERP copies of the ticked machines are deleted: a
+    // failure or a stop in between then leaves bills that are copied again, never deleted copies whose
+    // store rows still say 'True'.
+    storeStatement(form, {std::string("UPDATE ") + family.storeMaster + " SET TRAN_CODE = 'Wait' ",
+                          " WHERE SAL_DATE = " + text::quoted(dates::gregorianToRoc(run.chosenDate))});
     const auto entries = run.op().machines();
     const auto ticks = run.op().machineTicks();
     for (std::size_t i = 0; i < entries.size() && i < ticks.size(); ++i) {
@@ -54,8 +59,6 @@ void markDay(RunContext& run, const db::Family& family) {
             form.SQL_TQuery.execSql();
         }
     }
-    storeStatement(form, {std::string("UPDATE ") + family.storeMaster + " SET TRAN_CODE = 'Wait' ",
-                          " WHERE SAL_DATE = " + text::quoted(dates::gregorianToRoc(run.chosenDate))});
 }
 
 void markFromSalesOrderCheck(RunContext& run) {

@@ -35,6 +35,14 @@ void keyedWrite(db::RowSet& lookup, const std::vector<std::pair<const char*, Val
     (void)lookup.applyUpdates(0);
 }
 
+// The condition of a look-up on one key column: "<condition>'value'", or IS NULL for a NULL key, so
+// that a row whose key holds a NULL finds the ERP row written for it before instead of adding one
+// more on every run.
+std::string keyCondition(std::string condition, const Value& value) {
+    if (!value.isNull()) return condition + text::quoted(value.asString());
+    return condition.replace(condition.rfind('='), 1, "IS NULL");
+}
+
 struct GiftTable {
     const char* name;
     const char* logLine;
@@ -61,13 +69,11 @@ void transferGiftTable(RunContext& run, const GiftTable& table) {
     rows.open();
     for (rows.first(); !rows.eof(); rows.next()) {
         const std::string date = dates::rocToGregorian(rows.field("SAL_DATE").asString());
-        const std::string salNo = rows.field("SAL_NO").asString();
-        const std::string sord = rows.field("SORD").asString();
         db::RowSet& lookup = form.CDS_T1;
         lookup.close();
         lookup.setCommandText("SELECT * FROM " + name + " WHERE SAL_DATE = " + text::quoted(date) +
-                              " AND SAL_NO = " + text::quoted(salNo) + table.sordCondition +
-                              text::quoted(sord));
+                              keyCondition(" AND SAL_NO = ", rows.field("SAL_NO")) +
+                              keyCondition(table.sordCondition, rows.field("SORD")));
         lookup.open();
         keyedWrite(lookup, {{"SAL_DATE", Value(date)},
                             {"SAL_NO", rows.field("SAL_NO")},
@@ -145,12 +151,17 @@ void transferCosts(RunContext& run) {
         const std::string date = dates::rocToGregorian(rows.field("SAL_DATE").asString());
         db::RowSet& lookup = form.CDS_T1;
         lookup.close();
+        // A row without line number finds the ERP row written for it before, instead of adding one
+        // more on every run.
+        const bool noOrdNo = rows.field("ORD_NO").isNull();
         lookup.setCommandText(
-            "Select * from POS_COST  WHERE SAL_DATE = :SAL_DATE  AND SAL_NO = :SAL_NO  AND ORD_NO = "
-            ":ORD_NO ");
+            noOrdNo ? "Select * from POS_COST  WHERE SAL_DATE = :SAL_DATE  AND SAL_NO = :SAL_NO  AND "
+                      "ORD_NO IS NULL "
+                    : "Select * from POS_COST  WHERE SAL_DATE = :SAL_DATE  AND SAL_NO = :SAL_NO  AND "
+                      "ORD_NO = :ORD_NO ");
         lookup.setParam("SAL_DATE", Value(date));
         lookup.setParam("SAL_NO", Value(rows.field("SAL_NO").asString()));
-        lookup.setParam("ORD_NO", rows.field("ORD_NO"));
+        if (!noOrdNo) lookup.setParam("ORD_NO", rows.field("ORD_NO"));
         lookup.open();
         const Value& cost = rows.field("P_COST");
         if (!cost.isNull() && cost.asFloat() == 0) continue;
