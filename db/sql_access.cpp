@@ -330,6 +330,9 @@ class PreparedStatement {
             connection.dialect(), IStatement::PREPARE_PREFETCH_METADATA);
         st.check();
         ++connection.mutableStats().prepares;
+        const std::string upper = text::upperAscii(sqlBytes);
+        locksRows_ =
+            upper.find("WITH LOCK") != std::string::npos || upper.find("FOR UPDATE") != std::string::npos;
         type_ = statement_->getType(&st);
         st.check();
         output_ = statement_->getOutputMetadata(&st);
@@ -377,6 +380,9 @@ class PreparedStatement {
         return type_ == isc_info_sql_stmt_select || type_ == isc_info_sql_stmt_select_for_upd;
     }
     [[nodiscard]] bool isDdl() const { return type_ == isc_info_sql_stmt_ddl; }
+    // A query that only reads: no row locks ("WITH LOCK", "FOR UPDATE", which the engine reports as
+    // plain selects too).
+    [[nodiscard]] bool isPlainQuery() const { return type_ == isc_info_sql_stmt_select && !locksRows_; }
     [[nodiscard]] const std::vector<Column>& columns() const { return columns_; }
 
     void execute(Transaction& transaction, const std::vector<Value>& params) {
@@ -543,6 +549,7 @@ class PreparedStatement {
     IStatement* statement_ = nullptr;
     IMessageMetadata* output_ = nullptr;
     unsigned type_ = 0;
+    bool locksRows_ = false;
     std::vector<Column> columns_;
     std::vector<unsigned> offsets_;
     std::vector<unsigned> nullOffsets_;
@@ -714,13 +721,72 @@ PreparedStatement& Connection::prepare(const std::string& sqlBytes, Transaction&
     return *prepared_.front().second;
 }
 
+// The transaction a statement runs in: the connection's group when one is open, else one of its own
+// that the statement commits when it ends.
+class StatementScope {
+  public:
+    StatementScope(Connection& connection, bool readOnly) {
+        if (Transaction* group = connection.group()) {
+            transaction_ = group;
+        } else {
+            own_ = Transaction(connection, readOnly);
+            transaction_ = &own_;
+        }
+    }
+    [[nodiscard]] Transaction& transaction() { return *transaction_; }
+    [[nodiscard]] bool owned() const { return transaction_ == &own_; }
+    [[nodiscard]] Transaction& ownTransaction() { return own_; }
+    void commit() {
+        if (owned()) own_.commit();
+    }
+
+  private:
+    Transaction own_;
+    Transaction* transaction_ = nullptr;
+};
+
+namespace {
+
+// Prepares a statement to be read from. A plain query runs in a read-only transaction, which the
+// engine commits without writing anything; anything else (a select that locks rows, a procedure)
+// gets a read-write one.
+PreparedStatement& prepareForReading(Connection& connection, const std::string& sqlBytes,
+                                     std::unique_ptr<StatementScope>& scope) {
+    scope = std::make_unique<StatementScope>(connection, true);
+    PreparedStatement& statement = connection.prepare(sqlBytes, scope->transaction());
+    if (scope->owned() && !statement.isPlainQuery()) {
+        scope->commit();
+        scope = std::make_unique<StatementScope>(connection, false);
+    }
+    return statement;
+}
+
+}  // namespace
+
 void Connection::execute(std::string_view sql, const std::vector<Value>& params) {
-    Transaction transaction(*this, false);
-    PreparedStatement& statement = prepare(cp950::fromUtf8(sql), transaction);
+    StatementScope scope(*this, false);
+    PreparedStatement& statement = prepare(cp950::fromUtf8(sql), scope.transaction());
     const bool ddl = statement.isDdl();
-    statement.execute(transaction, params);
-    transaction.commit();
+    statement.execute(scope.transaction(), params);
+    scope.commit();
     if (ddl) dropPrepared();
+}
+
+void Connection::beginGroup() {
+    if (group_) throw DbError(name_ + ": a group of statements is already open");
+    group_ = std::make_unique<Transaction>(*this, false);
+}
+
+void Connection::commitGroup() {
+    if (!group_) return;
+    std::unique_ptr<Transaction> group = std::move(group_);
+    group->commit();
+}
+
+void Connection::rollbackGroup() {
+    if (!group_) return;
+    std::unique_ptr<Transaction> group = std::move(group_);
+    group->rollback();
 }
 
 std::vector<Column> Connection::describe(std::string_view sql) {
@@ -811,11 +877,17 @@ void SqlQuery::execSql() {
 
 void SqlQuery::open() {
     close();
-    transaction_ = Transaction(connection_, false);
     try {
-        statement_ = &connection_.prepare(cp950::fromUtf8(sql_.text()), transaction_);
+        std::unique_ptr<StatementScope> scope;
+        statement_ = &prepareForReading(connection_, cp950::fromUtf8(sql_.text()), scope);
+        if (scope->owned()) {
+            transaction_ = std::move(scope->ownTransaction());
+            running_ = &transaction_;
+        } else {
+            running_ = &scope->transaction();
+        }
         cursor_ = std::make_unique<Cursor>();
-        cursor_->resultSet = statement_->openCursor(transaction_, {});
+        cursor_->resultSet = statement_->openCursor(*running_, {});
         columns_ = statement_->columns();
         indexColumns();
         active_ = true;
@@ -826,15 +898,22 @@ void SqlQuery::open() {
         cursor_.reset();
         statement_ = nullptr;
         transaction_.rollback();
+        running_ = nullptr;
         active_ = false;
         eof_ = true;
         throw;
     }
 }
 
+void SqlQuery::endTransaction() {
+    // A read inside a group leaves the group's transaction to the group.
+    if (running_ == &transaction_ && transaction_.active()) transaction_.commit();
+    running_ = nullptr;
+}
+
 void SqlQuery::fetch() {
     std::vector<Value> next;
-    if (statement_->fetch(cursor_->resultSet, transaction_, next)) {
+    if (statement_->fetch(cursor_->resultSet, *running_, next)) {
         row_ = std::move(next);
         return;
     }
@@ -842,7 +921,7 @@ void SqlQuery::fetch() {
     // last row stays readable.
     eof_ = true;
     cursor_.reset();
-    transaction_.commit();
+    endTransaction();
 }
 
 void SqlQuery::next() {
@@ -852,7 +931,7 @@ void SqlQuery::next() {
 
 void SqlQuery::close() {
     cursor_.reset();
-    if (transaction_.active()) transaction_.commit();
+    endTransaction();
     statement_ = nullptr;
     active_ = false;
     eof_ = true;
@@ -968,8 +1047,9 @@ void RowSet::open() {
     Connection& connection = requireConnection();
     close();
     const std::vector<Value> params = boundParams();
-    Transaction transaction(connection, false);
-    PreparedStatement& statement = connection.prepare(cp950::fromUtf8(preparedText_), transaction);
+    std::unique_ptr<StatementScope> scope;
+    PreparedStatement& statement = prepareForReading(connection, cp950::fromUtf8(preparedText_), scope);
+    Transaction& transaction = scope->transaction();
     IResultSet* rs = statement.openCursor(transaction, params);
     try {
         std::vector<Value> row;
@@ -985,7 +1065,7 @@ void RowSet::open() {
         rows_.clear();
         throw;
     }
-    transaction.commit();
+    scope->commit();
     columns_ = statement.columns();
     indexColumns();
     active_ = true;
@@ -1007,11 +1087,7 @@ void RowSet::execute() {
         connection.execute(commandText_);
         return;
     }
-    const std::vector<Value> params = boundParams();
-    Transaction transaction(connection, false);
-    PreparedStatement& statement = connection.prepare(cp950::fromUtf8(preparedText_), transaction);
-    statement.execute(transaction, params);
-    transaction.commit();
+    connection.execute(preparedText_, boundParams());
 }
 
 void RowSet::first() {

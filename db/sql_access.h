@@ -198,6 +198,15 @@ class Connection {
     // The result columns a query would have, without running it.
     [[nodiscard]] std::vector<Column> describe(std::string_view sql);
 
+    // From beginGroup() to commitGroup() every statement on this connection runs in one shared
+    // transaction, committed once at the end. A statement that fails inside it is undone alone and
+    // the group goes on, so guards behave as with a transaction per statement; a stop before the
+    // commit leaves nothing of the group.
+    void beginGroup();
+    void commitGroup();
+    void rollbackGroup();
+    [[nodiscard]] Transaction* group() const { return group_.get(); }
+
     [[nodiscard]] const ConnectionStats& stats() const { return stats_; }
 
     // Internal to the layer.
@@ -226,6 +235,7 @@ class Connection {
     std::list<std::pair<std::string, std::unique_ptr<PreparedStatement>>> prepared_;
     std::map<std::string, decltype(prepared_)::iterator, std::less<>> preparedIndex_;
     ConnectionStats stats_;
+    std::unique_ptr<Transaction> group_;
 };
 
 // Reads fields by name (without regard to case) or position.
@@ -292,11 +302,13 @@ class SqlQuery : public FieldSource, public ConnectionUser {
 
   private:
     void fetch();
+    void endTransaction();
 
     Connection& connection_;
     std::string name_;
     SqlLines sql_;
-    Transaction transaction_;
+    Transaction transaction_;         // its own, when it runs outside a group
+    Transaction* running_ = nullptr;  // the transaction the open read runs in
     PreparedStatement* statement_ = nullptr;
     struct Cursor;
     std::unique_ptr<Cursor> cursor_;
