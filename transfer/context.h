@@ -69,4 +69,26 @@ struct RunContext {
     std::map<std::string, std::vector<db::Column>> columns_;
 };
 
+// The ERP writes of one unit of work (a bill, a side table, a check) share one transaction, committed
+// when the unit ends, also when it ends by an error, so that what was done before an error stays done.
+// A unit is committed before any store statement that depends on it runs, so a stop in between never
+// leaves a store mark ahead of the ERP rows it stands for.
+class ErpGroup {
+  public:
+    explicit ErpGroup(db::Connection& erp) : erp_(erp) { erp_.beginGroup(); }
+    ~ErpGroup() {
+        try {
+            erp_.commitGroup();
+        } catch (...) {
+            // The connection is gone; the error that ended the unit is the one reported.
+        }
+    }
+    ErpGroup(const ErpGroup&) = delete;
+    ErpGroup& operator=(const ErpGroup&) = delete;
+    void commit() { erp_.commitGroup(); }
+
+  private:
+    db::Connection& erp_;
+};
+
 }  // namespace lumvik::transfer

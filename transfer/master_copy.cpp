@@ -190,6 +190,7 @@ void copyBills(RunContext& run, const db::Family& family) {
     run.op().setBillProgress(0, bills.recordCount());
     BillState bill;
     for (bills.first(); !bills.eof(); bills.next()) {
+        ErpGroup group(run.form.SQLConnection1);
         run.op().repaint();
         std::string gregorian;
         if (exported(run, family, bills, gregorian)) {
@@ -203,6 +204,7 @@ void copyBills(RunContext& run, const db::Family& family) {
         } catch (const std::exception&) {
             run.op().log(bill.date + bill.number + "!");
         }
+        group.commit();
     }
 }
 

@@ -67,6 +67,7 @@ void transferGiftTable(RunContext& run, const GiftTable& table) {
     rows.close();
     rows.setCommandText("SELECT * FROM " + name + " WHERE TRN_CODE = 'W' ");
     rows.open();
+    ErpGroup group(form.SQLConnection1);
     for (rows.first(); !rows.eof(); rows.next()) {
         const std::string date = dates::rocToGregorian(rows.field("SAL_DATE").asString());
         db::RowSet& lookup = form.CDS_T1;
@@ -85,6 +86,7 @@ void transferGiftTable(RunContext& run, const GiftTable& table) {
                             {"QTY", rows.field("QTY")},
                             {"PRICE", rows.field("PRICE")}});
     }
+    group.commit();
     statement(form.SQLQuery2, {"UPDATE " + name + " SET TRN_CODE = 'Y' ", " WHERE TRN_CODE = 'W' "});
 }
 
@@ -110,6 +112,7 @@ struct CostKey {
 
 void enrich(RunContext& run) {
     FormCore& form = run.form;
+    ErpGroup group(form.SQLConnection1);
     form.CDS_T1.close();
     form.CDS_T1.setCommandText(
         "UPDATE POS_SUB SET MID_ITEMID = (SELECT PD_GRPID FROM PROD_ITEM WHERE PD_ITEMID = "
@@ -131,6 +134,7 @@ void enrich(RunContext& run) {
                "CR_DATETIME FROM POSCHANGE_MASTER",
                "WHERE SAL_DATE||SAL_NO NOT IN ",
                "(SELECT SAL_DATE||SAL_NO FROM MEMPOINT_USED WHERE SAL_DATE||SAL_NO IS NOT NULL)"});
+    group.commit();
 }
 
 void transferGiftsAndDiscountRolls(RunContext& run) {
@@ -147,6 +151,7 @@ void transferCosts(RunContext& run) {
     rows.close();
     rows.setCommandText("SELECT * FROM POS_COST WHERE TRN_CODE = 'Wait' ");
     rows.open();
+    ErpGroup group(form.SQLConnection1);
     for (rows.first(); !rows.eof(); rows.next()) {
         const std::string date = dates::rocToGregorian(rows.field("SAL_DATE").asString());
         db::RowSet& lookup = form.CDS_T1;
@@ -219,6 +224,7 @@ void transferCosts(RunContext& run) {
     } else {
         form.SQLConnection1.execute(closing, keys);
     }
+    group.commit();
     statement(form.SQLQuery2,
               {"UPDATE POS_COST SET TRN_CODE = 'True' ", " WHERE TRN_CODE = 'Wait' AND P_COST <> 0 "});
 }
@@ -232,6 +238,7 @@ void transferPoints(RunContext& run) {
     rows.close();
     rows.setCommandText("SELECT * FROM POINT_MASTER WHERE TRN_CODE = 'Wait' ");
     rows.open();
+    ErpGroup group(form.SQLConnection1);
     for (rows.first(); !rows.eof(); rows.next()) {
         const std::string date = dates::rocToGregorian(rows.field("SAL_DATE").asString());
         db::RowSet& lookup = form.CDS_T1;
@@ -253,6 +260,7 @@ void transferPoints(RunContext& run) {
     form.ClientDataSet1.close();
     form.ClientDataSet1.setCommandText("update POINT_MASTER set TRN_CODE = 'Y' where trn_code = 'W' ");
     form.ClientDataSet1.execute();
+    group.commit();
     statement(form.SQLQuery2, {"UPDATE POINT_MASTER SET TRN_CODE = 'True' ", " WHERE TRN_CODE = 'Wait'  "});
 }
 
