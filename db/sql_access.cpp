@@ -320,6 +320,106 @@ std::vector<std::string> ParamList::lines() const {
 // ---------------------------------------------------------------------------------------------
 // Prepared statements
 
+// Where each column stands in a fetched message.
+struct RowLayout {
+    std::vector<unsigned> offsets;
+    std::vector<unsigned> nullOffsets;
+    bool hasBlobs = false;
+};
+
+namespace {
+
+bool isNull(const unsigned char* message, unsigned nullOffset) {
+    std::int16_t null;
+    std::memcpy(&null, message + nullOffset, sizeof null);
+    return null != 0;
+}
+
+std::string dateText(ISC_DATE v) {
+    unsigned y = 0, m = 0, d = 0;
+    clientMaster()->getUtilInterface()->decodeDate(v, &y, &m, &d);
+    char b[16];
+    std::snprintf(b, sizeof b, "%04u-%02u-%02u", y % 10000, m % 100, d % 100);
+    return b;
+}
+
+std::string timeText(ISC_TIME v) {
+    unsigned h = 0, m = 0, s = 0, f = 0;
+    clientMaster()->getUtilInterface()->decodeTime(v, &h, &m, &s, &f);
+    std::string out = twoDigits(h) + ":" + twoDigits(m) + ":" + twoDigits(s);
+    if (f != 0) {
+        char b[8];
+        std::snprintf(b, sizeof b, ".%04u", f % 10000);
+        out += b;
+    }
+    return out;
+}
+
+// One column of a fetched message as a value (blobs excepted: they need their transaction).
+Value decodeField(const Column& c, const unsigned char* message, unsigned offset, unsigned nullOffset) {
+    if (isNull(message, nullOffset)) return {};
+    const unsigned char* data = message + offset;
+    switch (c.type) {
+        case SQL_TEXT:
+            return Value(cp950::toUtf8(std::string_view(reinterpret_cast<const char*>(data), c.length)));
+        case SQL_VARYING: {
+            std::uint16_t len;
+            std::memcpy(&len, data, sizeof len);
+            return Value(cp950::toUtf8(std::string_view(reinterpret_cast<const char*>(data) + 2, len)));
+        }
+        case SQL_SHORT: {
+            std::int16_t v;
+            std::memcpy(&v, data, sizeof v);
+            return Value::scaled(v, c.scale);
+        }
+        case SQL_LONG: {
+            std::int32_t v;
+            std::memcpy(&v, data, sizeof v);
+            return Value::scaled(v, c.scale);
+        }
+        case SQL_INT64: {
+            std::int64_t v;
+            std::memcpy(&v, data, sizeof v);
+            return Value::scaled(v, c.scale);
+        }
+        case SQL_FLOAT: {
+            float v;
+            std::memcpy(&v, data, sizeof v);
+            // Through its shortest decimal text, so 0.1f reads as 0.1 and not 0.100000001.
+            char text[32];
+            std::snprintf(text, sizeof text, "%.7g", static_cast<double>(v));
+            return Value(text::parseDecimal(text));
+        }
+        case SQL_DOUBLE:
+        case SQL_D_FLOAT: {
+            double v;
+            std::memcpy(&v, data, sizeof v);
+            return Value(v);
+        }
+        case SQL_BOOLEAN:
+            return Value(*data != 0);
+        case SQL_TYPE_DATE: {
+            ISC_DATE v;
+            std::memcpy(&v, data, sizeof v);
+            return Value(dateText(v));
+        }
+        case SQL_TYPE_TIME: {
+            ISC_TIME v;
+            std::memcpy(&v, data, sizeof v);
+            return Value(timeText(v));
+        }
+        case SQL_TIMESTAMP: {
+            ISC_TIMESTAMP v;
+            std::memcpy(&v, data, sizeof v);
+            return Value(dateText(v.timestamp_date) + " " + timeText(v.timestamp_time));
+        }
+        default:
+            throw DbError("Unsupported field type " + std::to_string(c.type) + " of field " + c.name);
+    }
+}
+
+}  // namespace
+
 class PreparedStatement {
   public:
     PreparedStatement(Connection& connection, const std::string& sqlBytes, Transaction& transaction)
@@ -338,6 +438,7 @@ class PreparedStatement {
         output_ = statement_->getOutputMetadata(&st);
         st.check();
         const unsigned count = output_->getCount(&st);
+        auto layout = std::make_shared<RowLayout>();
         for (unsigned i = 0; i < count; ++i) {
             Column c;
             c.field = output_->getField(&st, i);
@@ -354,9 +455,12 @@ class PreparedStatement {
             c.field = cp950::toUtf8(c.field);
             c.relation = cp950::toUtf8(c.relation);
             columns_.push_back(std::move(c));
-            offsets_.push_back(output_->getOffset(&st, i));
-            nullOffsets_.push_back(output_->getNullOffset(&st, i));
+            layout->offsets.push_back(output_->getOffset(&st, i));
+            layout->nullOffsets.push_back(output_->getNullOffset(&st, i));
+            if (columns_.back().type == SQL_BLOB || columns_.back().type == SQL_ARRAY)
+                layout->hasBlobs = true;
         }
+        layout_ = std::move(layout);
         outputLength_ = output_->getMessageLength(&st);
         st.check();
     }
@@ -432,95 +536,27 @@ class PreparedStatement {
         return true;
     }
 
+    [[nodiscard]] const std::shared_ptr<const RowLayout>& layout() const { return layout_; }
+
+    // Fetches the next row as the engine sent it; false at the end.
+    bool fetchRaw(IResultSet* rs, std::vector<unsigned char>& message) {
+        message.resize(outputLength_);
+        Status st;
+        const int result = rs->fetchNext(&st, message.data());
+        st.check();
+        return result == IStatus::RESULT_OK;
+    }
+
   private:
     Value decode(std::size_t i, Transaction& transaction) {
         const Column& c = columns_[i];
-        const unsigned char* data = buffer_.data() + offsets_[i];
-        std::int16_t null;
-        std::memcpy(&null, buffer_.data() + nullOffsets_[i], sizeof null);
-        if (null != 0) return {};
-        switch (c.type) {
-            case SQL_TEXT:
-                return Value(cp950::toUtf8(std::string_view(reinterpret_cast<const char*>(data), c.length)));
-            case SQL_VARYING: {
-                std::uint16_t len;
-                std::memcpy(&len, data, sizeof len);
-                return Value(cp950::toUtf8(std::string_view(reinterpret_cast<const char*>(data) + 2, len)));
-            }
-            case SQL_SHORT: {
-                std::int16_t v;
-                std::memcpy(&v, data, sizeof v);
-                return Value::scaled(v, c.scale);
-            }
-            case SQL_LONG: {
-                std::int32_t v;
-                std::memcpy(&v, data, sizeof v);
-                return Value::scaled(v, c.scale);
-            }
-            case SQL_INT64: {
-                std::int64_t v;
-                std::memcpy(&v, data, sizeof v);
-                return Value::scaled(v, c.scale);
-            }
-            case SQL_FLOAT: {
-                float v;
-                std::memcpy(&v, data, sizeof v);
-                // Through its shortest decimal text, so 0.1f reads as 0.1 and not 0.100000001.
-                char text[32];
-                std::snprintf(text, sizeof text, "%.7g", static_cast<double>(v));
-                return Value(text::parseDecimal(text));
-            }
-            case SQL_DOUBLE:
-            case SQL_D_FLOAT: {
-                double v;
-                std::memcpy(&v, data, sizeof v);
-                return Value(v);
-            }
-            case SQL_BOOLEAN:
-                return Value(*data != 0);
-            case SQL_TYPE_DATE: {
-                ISC_DATE v;
-                std::memcpy(&v, data, sizeof v);
-                return Value(dateText(v));
-            }
-            case SQL_TYPE_TIME: {
-                ISC_TIME v;
-                std::memcpy(&v, data, sizeof v);
-                return Value(timeText(v));
-            }
-            case SQL_TIMESTAMP: {
-                ISC_TIMESTAMP v;
-                std::memcpy(&v, data, sizeof v);
-                return Value(dateText(v.timestamp_date) + " " + timeText(v.timestamp_time));
-            }
-            case SQL_BLOB: {
-                ISC_QUAD id;
-                std::memcpy(&id, data, sizeof id);
-                std::string bytes = readBlob(id, transaction);
-                return Value(c.subType == 1 ? cp950::toUtf8(bytes) : bytes);
-            }
-            default:
-                throw DbError("Unsupported field type " + std::to_string(c.type) + " of field " + c.name);
+        if (c.type == SQL_BLOB && !isNull(buffer_.data(), layout_->nullOffsets[i])) {
+            ISC_QUAD id;
+            std::memcpy(&id, buffer_.data() + layout_->offsets[i], sizeof id);
+            std::string bytes = readBlob(id, transaction);
+            return Value(c.subType == 1 ? cp950::toUtf8(bytes) : bytes);
         }
-    }
-
-    static std::string dateText(ISC_DATE v) {
-        unsigned y = 0, m = 0, d = 0;
-        clientMaster()->getUtilInterface()->decodeDate(v, &y, &m, &d);
-        char b[16];
-        std::snprintf(b, sizeof b, "%04u-%02u-%02u", y % 10000, m % 100, d % 100);
-        return b;
-    }
-    static std::string timeText(ISC_TIME v) {
-        unsigned h = 0, m = 0, s = 0, f = 0;
-        clientMaster()->getUtilInterface()->decodeTime(v, &h, &m, &s, &f);
-        std::string out = twoDigits(h) + ":" + twoDigits(m) + ":" + twoDigits(s);
-        if (f != 0) {
-            char b[8];
-            std::snprintf(b, sizeof b, ".%04u", f % 10000);
-            out += b;
-        }
-        return out;
+        return decodeField(c, buffer_.data(), layout_->offsets[i], layout_->nullOffsets[i]);
     }
 
     std::string readBlob(ISC_QUAD id, Transaction& transaction) {
@@ -551,8 +587,7 @@ class PreparedStatement {
     unsigned type_ = 0;
     bool locksRows_ = false;
     std::vector<Column> columns_;
-    std::vector<unsigned> offsets_;
-    std::vector<unsigned> nullOffsets_;
+    std::shared_ptr<const RowLayout> layout_;
     unsigned outputLength_ = 0;
     std::vector<unsigned char> buffer_;
 };
@@ -1051,10 +1086,18 @@ void RowSet::open() {
     PreparedStatement& statement = prepareForReading(connection, cp950::fromUtf8(preparedText_), scope);
     Transaction& transaction = scope->transaction();
     IResultSet* rs = statement.openCursor(transaction, params);
+    decodedRow_ = -1;
+    layout_ = statement.layout();
     try {
-        std::vector<Value> row;
-        while (statement.fetch(rs, transaction, row))
-            rows_.push_back(row);
+        if (layout_->hasBlobs) {
+            std::vector<Value> row;
+            while (statement.fetch(rs, transaction, row))
+                rows_.push_back({{}, row});
+        } else {
+            std::vector<unsigned char> message;
+            while (statement.fetchRaw(rs, message))
+                rows_.push_back({message, {}});
+        }
         Status st;
         rs->close(&st);
         if (st.failed()) {
@@ -1072,8 +1115,22 @@ void RowSet::open() {
     first();
 }
 
+const std::vector<Value>& RowSet::rowValues(int row) const {
+    const StoredRow& stored = rows_[static_cast<std::size_t>(row)];
+    if (stored.raw.empty()) return stored.values;
+    if (decodedRow_ != row) {
+        decoded_.clear();
+        for (std::size_t i = 0; i < columns_.size(); ++i)
+            decoded_.push_back(
+                decodeField(columns_[i], stored.raw.data(), layout_->offsets[i], layout_->nullOffsets[i]));
+        decodedRow_ = row;
+    }
+    return decoded_;
+}
+
 void RowSet::close() {
     rows_.clear();
+    decodedRow_ = -1;
     changes_.clear();
     state_ = EditState::Browse;
     active_ = false;
@@ -1106,7 +1163,7 @@ void RowSet::next() {
 const Value* RowSet::currentValues() const {
     if (state_ != EditState::Browse) return editBuffer_.data();
     if (current_ < 0 || current_ >= recordCount()) return nullptr;
-    return rows_[static_cast<std::size_t>(current_)].data();
+    return rowValues(current_).data();
 }
 
 void RowSet::insert() {
@@ -1123,7 +1180,7 @@ void RowSet::edit() {
     if (current_ < 0) throw DbError(name_ + ": Cannot edit an empty dataset");
     if (state_ != EditState::Browse) post();
     state_ = EditState::Edit;
-    editBuffer_ = rows_[static_cast<std::size_t>(current_)];
+    editBuffer_ = rowValues(current_);
     editOriginal_ = editBuffer_;
     editChanged_.assign(columns_.size(), false);
 }
@@ -1139,11 +1196,12 @@ void RowSet::setField(std::string_view name, Value value) {
 
 void RowSet::post() {
     if (state_ == EditState::Insert) {
-        rows_.push_back(editBuffer_);
+        rows_.push_back({{}, editBuffer_});
         current_ = recordCount() - 1;
         changes_.push_back({Change::Kind::Insert, current_, {}, editChanged_});
     } else if (state_ == EditState::Edit) {
-        rows_[static_cast<std::size_t>(current_)] = editBuffer_;
+        rows_[static_cast<std::size_t>(current_)] = {{}, editBuffer_};
+        decodedRow_ = -1;
         changes_.push_back({Change::Kind::Update, current_, editOriginal_, editChanged_});
     }
     state_ = EditState::Browse;
@@ -1172,7 +1230,7 @@ std::string RowSet::updateTable() const {
 void RowSet::applyOne(const Change& change) {
     Connection& connection = requireConnection();
     const std::string table = quoteName(updateTable());
-    const auto& row = rows_[static_cast<std::size_t>(change.row)];
+    const std::vector<Value> row = rowValues(change.row);
     std::string sql;
     std::vector<Value> params;
     if (change.kind == Change::Kind::Insert) {
@@ -1226,11 +1284,13 @@ int RowSet::applyUpdates(int maxErrors) {
             lastApplyError_ = e.what();
             if (change.kind == Change::Kind::Insert) {
                 rows_.erase(rows_.begin() + change.row);
+                decodedRow_ = -1;
                 for (auto& later : changes_)
                     if (later.row > change.row) --later.row;
                 if (current_ >= recordCount()) current_ = recordCount() - 1;
             } else {
-                rows_[static_cast<std::size_t>(change.row)] = change.original;
+                rows_[static_cast<std::size_t>(change.row)] = {{}, change.original};
+                decodedRow_ = -1;
             }
             if (refused > maxErrors) break;
         }
@@ -1244,6 +1304,8 @@ void RowSet::copyFrom(const RowSet& other) {
     columns_ = other.columns_;
     indexColumns();
     rows_ = other.rows_;
+    layout_ = other.layout_;
+    decodedRow_ = -1;
     active_ = true;
     first();
 }

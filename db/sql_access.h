@@ -157,6 +157,7 @@ class ConnectionUser {
 };
 
 class PreparedStatement;
+struct RowLayout;
 
 // Counts kept by a connection, for tests and measurements.
 struct ConnectionStats {
@@ -391,7 +392,18 @@ class RowSet : public FieldSource, public ConnectionUser {
     std::vector<std::string> paramOrder_;  // parameter name per "?"
     std::map<std::string, std::optional<Value>, std::less<>> params_;  // upper-case name -> value
     [[nodiscard]] std::vector<Value> boundParams() const;
-    std::vector<std::vector<Value>> rows_;
+    // A fetched row is kept as the message the engine sent and decoded when it is read, which takes a
+    // fraction of the memory of decoded values; a row that was inserted, edited, copied with blob
+    // columns or has blobs is kept decoded.
+    struct StoredRow {
+        std::vector<unsigned char> raw;
+        std::vector<Value> values;  // empty while only `raw` holds the row
+    };
+    [[nodiscard]] const std::vector<Value>& rowValues(int row) const;
+    std::vector<StoredRow> rows_;
+    std::shared_ptr<const RowLayout> layout_;
+    mutable int decodedRow_ = -1;
+    mutable std::vector<Value> decoded_;
     int current_ = -1;
     bool eof_ = true;
     bool active_ = false;
