@@ -736,12 +736,13 @@ void Connection::removeUser(ConnectionUser* user) {
     std::erase(users_, user);
 }
 
-PreparedStatement& Connection::prepare(const std::string& sqlBytes, Transaction& transaction) {
+std::shared_ptr<PreparedStatement> Connection::prepare(const std::string& sqlBytes,
+                                                       Transaction& transaction) {
     if (auto it = preparedIndex_.find(sqlBytes); it != preparedIndex_.end()) {
         prepared_.splice(prepared_.begin(), prepared_, it->second);
-        return *prepared_.front().second;
+        return prepared_.front().second;
     }
-    auto statement = std::make_unique<PreparedStatement>(*this, sqlBytes, transaction);
+    auto statement = std::make_shared<PreparedStatement>(*this, sqlBytes, transaction);
     if (statement->isDdl()) {
         // A change of the schema must not meet statements still prepared on the tables it changes
         // (the engine refuses to drop or alter what is in use), so the cache is emptied first.
@@ -753,7 +754,7 @@ PreparedStatement& Connection::prepare(const std::string& sqlBytes, Transaction&
         preparedIndex_.erase(prepared_.back().first);
         prepared_.pop_back();
     }
-    return *prepared_.front().second;
+    return prepared_.front().second;
 }
 
 // The transaction a statement runs in: the connection's group when one is open, else one of its own
@@ -785,11 +786,11 @@ namespace {
 // Prepares a statement to be read from. A plain query runs in a read-only transaction, which the
 // engine commits without writing anything; anything else (a select that locks rows, a procedure)
 // gets a read-write one.
-PreparedStatement& prepareForReading(Connection& connection, const std::string& sqlBytes,
-                                     std::unique_ptr<StatementScope>& scope) {
+std::shared_ptr<PreparedStatement> prepareForReading(Connection& connection, const std::string& sqlBytes,
+                                                     std::unique_ptr<StatementScope>& scope) {
     scope = std::make_unique<StatementScope>(connection, true);
-    PreparedStatement& statement = connection.prepare(sqlBytes, scope->transaction());
-    if (scope->owned() && !statement.isPlainQuery()) {
+    std::shared_ptr<PreparedStatement> statement = connection.prepare(sqlBytes, scope->transaction());
+    if (scope->owned() && !statement->isPlainQuery()) {
         scope->commit();
         scope = std::make_unique<StatementScope>(connection, false);
     }
@@ -800,9 +801,9 @@ PreparedStatement& prepareForReading(Connection& connection, const std::string& 
 
 void Connection::execute(std::string_view sql, const std::vector<Value>& params) {
     StatementScope scope(*this, false);
-    PreparedStatement& statement = prepare(cp950::fromUtf8(sql), scope.transaction());
-    const bool ddl = statement.isDdl();
-    statement.execute(scope.transaction(), params);
+    const std::shared_ptr<PreparedStatement> statement = prepare(cp950::fromUtf8(sql), scope.transaction());
+    const bool ddl = statement->isDdl();
+    statement->execute(scope.transaction(), params);
     scope.commit();
     if (ddl) dropPrepared();
 }
@@ -826,7 +827,7 @@ void Connection::rollbackGroup() {
 
 std::vector<Column> Connection::describe(std::string_view sql) {
     Transaction transaction(*this, true);
-    const std::vector<Column> columns = prepare(cp950::fromUtf8(sql), transaction).columns();
+    const std::vector<Column> columns = prepare(cp950::fromUtf8(sql), transaction)->columns();
     transaction.commit();
     return columns;
 }
@@ -914,7 +915,7 @@ void SqlQuery::open() {
     close();
     try {
         std::unique_ptr<StatementScope> scope;
-        statement_ = &prepareForReading(connection_, cp950::fromUtf8(sql_.text()), scope);
+        statement_ = prepareForReading(connection_, cp950::fromUtf8(sql_.text()), scope);
         if (scope->owned()) {
             transaction_ = std::move(scope->ownTransaction());
             running_ = &transaction_;
@@ -1083,7 +1084,9 @@ void RowSet::open() {
     close();
     const std::vector<Value> params = boundParams();
     std::unique_ptr<StatementScope> scope;
-    PreparedStatement& statement = prepareForReading(connection, cp950::fromUtf8(preparedText_), scope);
+    const std::shared_ptr<PreparedStatement> prepared =
+        prepareForReading(connection, cp950::fromUtf8(preparedText_), scope);
+    PreparedStatement& statement = *prepared;
     Transaction& transaction = scope->transaction();
     IResultSet* rs = statement.openCursor(transaction, params);
     decodedRow_ = -1;

@@ -212,7 +212,9 @@ class Connection {
 
     // Internal to the layer.
     [[nodiscard]] Firebird::IAttachment* attachment() const { return attachment_; }
-    PreparedStatement& prepare(const std::string& sqlBytes, Transaction& transaction);
+    // Shared: the cache may let go of a statement (to make room, or before a schema change) while a
+    // read still runs on it.
+    std::shared_ptr<PreparedStatement> prepare(const std::string& sqlBytes, Transaction& transaction);
     void addUser(ConnectionUser* user) { users_.push_back(user); }
     void removeUser(ConnectionUser* user);
     [[nodiscard]] bool readCommitted() const { return readCommitted_; }
@@ -233,7 +235,7 @@ class Connection {
     bool waitOnLocks_ = true;
     unsigned dialect_ = 3;
     // Statements prepared on this attachment, by their text, most recently used first.
-    std::list<std::pair<std::string, std::unique_ptr<PreparedStatement>>> prepared_;
+    std::list<std::pair<std::string, std::shared_ptr<PreparedStatement>>> prepared_;
     std::map<std::string, decltype(prepared_)::iterator, std::less<>> preparedIndex_;
     ConnectionStats stats_;
     std::unique_ptr<Transaction> group_;
@@ -310,7 +312,7 @@ class SqlQuery : public FieldSource, public ConnectionUser {
     SqlLines sql_;
     Transaction transaction_;         // its own, when it runs outside a group
     Transaction* running_ = nullptr;  // the transaction the open read runs in
-    PreparedStatement* statement_ = nullptr;
+    std::shared_ptr<PreparedStatement> statement_;
     struct Cursor;
     std::unique_ptr<Cursor> cursor_;
     std::vector<Value> row_;

@@ -48,6 +48,9 @@ bool relationExists(FormCore& form, const std::string& name) {
 }  // namespace
 
 void cleanUpScratch(FormCore& form) {
+    // A summary that failed half-way may still be reading the view or the table; its read ends here
+    // so that the drops are not refused as "in use" by this very connection.
+    form.SQLQuery3.close();
     if (relationExists(form, form.scratchView)) execute(form.SQLQuery1, {"drop view " + form.scratchView});
     if (relationExists(form, form.scratchTable)) execute(form.SQLQuery1, {"drop table " + form.scratchTable});
 }
