@@ -334,6 +334,53 @@ TEST_F(Window, PathButtonsAndFilePickers) {
     EXPECT_EQ(window->bsSkinEdit2->text().toStdString(), "/data/target.fdb");
 }
 
+TEST_F(Window, TheSummaryButtonListsTheDayAndAConfirmedExitDropsItsObjects) {
+    insertRow(*erp, "PUB_PARAM", {{"REP_TITLE", db::Value("台北店")}});
+    insertRow(*erp, "WRK_ITEM", {{"Wrk_No", db::Value("1")}, {"Wrk_Name", db::Value("早班")}});
+    for (const auto& [day, amount] : std::vector<std::pair<std::string, double>>{
+             {"2012/12/10", 600}, {"2012/12/10", 400}, {"2012/12/11", 999}})
+        insertRow(
+            *erp, "POS_MASTER",
+            {{"SAL_DATE", db::Value(day)}, {"CLASS_NO", db::Value("1")}, {"REL_SAL", db::Value(amount)}});
+    insertRow(*erp, "PROD_ITEM", {{"PD_ITEMID", db::Value("I01")}, {"PD_GRPID", db::Value("G1")}});
+    insertRow(*erp, "PROD_HIITEM", {{"PD_GRPID", db::Value("G1")}, {"PD_GRPNAME", db::Value("飯類")}});
+    insertRow(*erp, "POS_SUB",
+              {{"SAL_DATE", db::Value("2012/12/10")},
+               {"PD_ITEMID", db::Value("I01")},
+               {"AMT", db::Value(1000)},
+               {"SAL_QTY", db::Value(10)},
+               {"DIS_SHARE", db::Value(0)},
+               {"TTT_SHARE", db::Value(0)}});
+    erp->close();
+    open();
+    window->show();
+    window->bsSkinDateEdit1->setText("2012/12/10");
+    window->SpeedButton3->click();
+    EXPECT_TRUE(boxes.shown.empty());
+    // NAME to 26 and NAME2 to 25 code page 950 bytes (a Chinese character counts two), each and a blank.
+    auto listed = [](const std::string& name, std::size_t nameBytes, const std::string& name2 = "",
+                     std::size_t name2Bytes = 0) {
+        return name + std::string(26 - nameBytes, ' ') + " " + name2 + std::string(25 - name2Bytes, ' ') +
+               " ";
+    };
+    EXPECT_EQ(logLines(), (std::vector<std::string>{
+                              listed("店  別: 台北店", 14),
+                              listed("總金額=NT$ 1,000", 16),
+                              listed("早班=NT$ 1,000", 14),
+                              listed("客單價=NT$ 500.00", 17, "來客數=NT$ 2", 12),
+                              listed("飯類=NT$1,000       10    ", 26),
+                              "CAST .....0K",
+                          }));
+    const std::string scratch =
+        "SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME IN ('TMP_A090000', 'VIEW_Z090000')";
+    EXPECT_EQ(erpValue(scratch), "2");
+    erp->close();
+    boxes.answers = {true};
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(erpValue(scratch), "0");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
