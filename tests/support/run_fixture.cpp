@@ -4,6 +4,8 @@
 #include "db/tables.h"
 #include "transfer/loc_ip.h"
 
+#include <algorithm>
+
 namespace lumvik::testing {
 
 using db::Value;
@@ -120,6 +122,14 @@ void RunFixture::addLine(int family, const std::string& rocDate, const std::stri
     insertRow(*store, db::family(family).storeLines, row);
 }
 
+void RunFixture::addSoundBill(int family, const std::string& rocDate, const std::string& salNo,
+                              const std::string& machine, double amount, const char* mark) {
+    Row extra;
+    if (mark != nullptr) extra.emplace_back("TRAN_CODE", Value(mark));
+    addBill(family, rocDate, salNo, machine, amount, extra);
+    addLine(family, rocDate, salNo, 1, "A001", 1, amount);
+}
+
 void RunFixture::startUp() {
     form = std::make_unique<FormCore>(platform, op);
     form->FormCreate();
@@ -146,6 +156,21 @@ transfer::QuietEnd RunFixture::runExpectingQuietEnd() {
     return transfer::QuietEnd::ClosedDay;
 }
 
+std::vector<std::string> RunFixture::marks(int family) {
+    return storeRows(std::string("SELECT SAL_NO, TRAN_CODE FROM ") + db::family(family).storeMaster +
+                     " ORDER BY SAL_NO");
+}
+
+std::vector<std::string> RunFixture::erpBills(int family) {
+    return erpRows(std::string("SELECT SAL_DATE, SAL_NO, MCH_NO FROM ") + db::family(family).erpMaster +
+                   " ORDER BY SAL_DATE, SAL_NO");
+}
+
+std::vector<std::string> RunFixture::erpLines(int family) {
+    return erpRows(std::string("SELECT SAL_DATE, SAL_NO FROM ") + db::family(family).erpLines +
+                   " ORDER BY SAL_DATE, SAL_NO, ORD_NO");
+}
+
 std::vector<std::string> RunFixture::boxesOf(HeadlessOperator::Box::Kind kind) const {
     std::vector<std::string> out;
     for (const auto& box : op.boxes)
@@ -155,6 +180,10 @@ std::vector<std::string> RunFixture::boxesOf(HeadlessOperator::Box::Kind kind) c
 
 bool RunFixture::logged(const std::string& line) const {
     return std::find(op.logLines.begin(), op.logLines.end(), line) != op.logLines.end();
+}
+
+long RunFixture::timesLogged(const std::string& line) const {
+    return std::count(op.logLines.begin(), op.logLines.end(), line);
 }
 
 std::string RunFixture::logText() const {

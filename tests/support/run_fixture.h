@@ -43,6 +43,11 @@ class RunFixture : public ::testing::Test {
     void addLine(int family, const std::string& rocDate, const std::string& salNo, int ordNo,
                  const std::string& productCode, double qty, double price, const Row& extra = {});
 
+    // A store bill with one line of A001 that adds up to its REL_SAL; `mark` is its TRAN_CODE (NULL
+    // when none).
+    void addSoundBill(int family, const std::string& rocDate, const std::string& salNo,
+                      const std::string& machine, double amount, const char* mark = nullptr);
+
     // Start-up (settings from the operator's defaults, machine list) and the choices of a normal run:
     // the chosen day 2012/12/10, server kind 0, the store database as Source Path.
     void startUp();
@@ -56,9 +61,15 @@ class RunFixture : public ::testing::Test {
     [[nodiscard]] std::string storeValue(const std::string& sql) { return scalar(*store, sql); }
     [[nodiscard]] std::vector<std::string> erpRows(const std::string& sql) { return rowsOf(*erp, sql); }
     [[nodiscard]] std::vector<std::string> storeRows(const std::string& sql) { return rowsOf(*store, sql); }
+    // A family's store bills as "SAL_NO|TRAN_CODE"; its ERP bills as "SAL_DATE|SAL_NO|MCH_NO" and ERP lines
+    // as "SAL_DATE|SAL_NO", each in key order.
+    [[nodiscard]] std::vector<std::string> marks(int family);
+    [[nodiscard]] std::vector<std::string> erpBills(int family);
+    [[nodiscard]] std::vector<std::string> erpLines(int family);
     [[nodiscard]] std::vector<std::string> boxesOf(HeadlessOperator::Box::Kind kind) const;
     // Whether `line` stands in the log pane.
     [[nodiscard]] bool logged(const std::string& line) const;
+    [[nodiscard]] long timesLogged(const std::string& line) const;
     [[nodiscard]] std::string logText() const;  // every line, each followed by "\n"
     [[nodiscard]] std::string locIp() const;    // LOC_IP.TXT's bytes
 
