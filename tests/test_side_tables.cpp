@@ -312,6 +312,20 @@ TEST_F(SideTables, RunningTheDayAgainOverwritesInsteadOfDoubling) {
     EXPECT_EQ(storeMarks("POINT_MASTER"), Lines{"01000001|True"});
 }
 
+// A store row whose key holds a NULL finds the ERP row written for it before: sending the day again
+// overwrites it instead of adding one more each time.
+TEST_F(SideTables, ANullKeyIsOverwrittenNotDoubled) {
+    for (const char* table : kGiftTables)
+        addGift(table, "101/12/10", "01000001", 1, nullptr, 10, {{"SORD", Value()}});
+    addStoreCost("101/12/10", "01000001", 1, Value(40), nullptr);
+    store->execute("UPDATE POS_COST SET ORD_NO = NULL");
+    for (int round = 0; round < 3; ++round)
+        runInMode(1);
+    for (const char* table : kGiftTables)
+        EXPECT_EQ(erpGifts(table), Lines{"2012/12/10|01000001|01|<null>|1|M1|10|2|5"}) << table;
+    EXPECT_EQ(erpRows("SELECT SAL_NO, ORD_NO, P_COST FROM POS_COST"), Lines{"01000001|<null>|40"});
+}
+
 // Of several ERP rows with the key of a store row, one is overwritten (which one is the server's
 // choice) and the others stay; rows of another key are left alone.
 TEST_F(SideTables, KeyWithSeveralErpRowsHasOnlyOneOverwritten) {
