@@ -911,6 +911,22 @@ void SqlQuery::execSql() {
     connection_.execute(sql_.text());
 }
 
+void SqlQuery::execLines(std::initializer_list<std::string> lines) {
+    close();
+    sql_.clear();
+    for (const auto& line : lines)
+        sql_.add(line);
+    execSql();
+}
+
+void SqlQuery::openLines(std::initializer_list<std::string> lines) {
+    close();
+    sql_.clear();
+    for (const auto& line : lines)
+        sql_.add(line);
+    open();
+}
+
 void SqlQuery::open() {
     close();
     try {

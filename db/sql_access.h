@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <list>
 #include <map>
 #include <memory>
@@ -290,6 +291,9 @@ class SqlQuery : public FieldSource, public ConnectionUser {
 
     // Runs the text without a result.
     void execSql();
+    // Closes the statement, replaces its text by these lines and runs it, or opens it.
+    void execLines(std::initializer_list<std::string> lines);
+    void openLines(std::initializer_list<std::string> lines);
     // Runs the text as a query and stands on its first row (or at its end when it has none).
     void open();
     void next();

@@ -21,25 +21,9 @@ std::string hhnnss(const LocalTime& now) {
     return text;
 }
 
-void execute(db::SqlQuery& q, std::initializer_list<std::string> lines) {
-    q.close();
-    q.sql().clear();
-    for (const auto& line : lines)
-        q.sql().add(line);
-    q.execSql();
-}
-
-void open(db::SqlQuery& q, std::initializer_list<std::string> lines) {
-    q.close();
-    q.sql().clear();
-    for (const auto& line : lines)
-        q.sql().add(line);
-    q.open();
-}
-
 bool relationExists(FormCore& form, const std::string& name) {
-    open(form.SQLQuery1, {"SELECT RDB$RELATION_NAME FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = " +
-                          text::quoted(name) + " "});
+    form.SQLQuery1.openLines({"SELECT RDB$RELATION_NAME FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = " +
+                              text::quoted(name) + " "});
     const bool exists = !form.SQLQuery1.field(0).asString().empty();
     form.SQLQuery1.close();
     return exists;
@@ -51,8 +35,9 @@ void cleanUpScratch(FormCore& form) {
     // A summary that failed half-way may still be reading the view or the table; its read ends here
     // so that the drops are not refused as "in use" by this very connection.
     form.SQLQuery3.close();
-    if (relationExists(form, form.scratchView)) execute(form.SQLQuery1, {"drop view " + form.scratchView});
-    if (relationExists(form, form.scratchTable)) execute(form.SQLQuery1, {"drop table " + form.scratchTable});
+    if (relationExists(form, form.scratchView)) form.SQLQuery1.execLines({"drop view " + form.scratchView});
+    if (relationExists(form, form.scratchTable))
+        form.SQLQuery1.execLines({"drop table " + form.scratchTable});
 }
 
 std::string listingLine(const std::string& name, const std::string& name2) {
@@ -76,7 +61,7 @@ void dailySummary(FormCore& form) {
     const std::string day = dates::gregorianText(dates::requireDate(op.dateText()));
     const std::string onDay = " WHERE SAL_DATE = " + text::quoted(day);
     db::SqlQuery& query = form.SQLQuery3;
-    open(query, {"SELECT SAL_DATE ", "FROM POS_MASTER", onDay});
+    query.openLines({"SELECT SAL_DATE ", "FROM POS_MASTER", onDay});
     const bool noBills = query.field("SAL_DATE").asString().empty();
     query.close();
     if (noBills) {
@@ -84,25 +69,25 @@ void dailySummary(FormCore& form) {
         return;
     }
 
-    execute(form.SQLQuery1, {"CREATE  TABLE " + table +
-                             " ( ID DOUBLE PRECISION, Sal_DATE VARCHAR(10), NAME VARCHAR(100), AMT DOUBLE "
-                             "PRECISION, NAME2 VARCHAR(50), AMT2 DOUBLE PRECISION)"});
+    form.SQLQuery1.execLines({"CREATE  TABLE " + table +
+                              " ( ID DOUBLE PRECISION, Sal_DATE VARCHAR(10), NAME VARCHAR(100), AMT DOUBLE "
+                              "PRECISION, NAME2 VARCHAR(50), AMT2 DOUBLE PRECISION)"});
     int n = 1;
     op.log("CAST ....." + std::to_string(n));
-    execute(form.SQLQuery1,
-            {"INSERT INTO " + table + "(ID,Sal_DATE,NAME)",
-             "SELECT  " + std::to_string(n) + "," + text::quoted(day) + ",'店  別: '||REP_TITLE",
-             "FROM PUB_PARAM"});
+    form.SQLQuery1.execLines(
+        {"INSERT INTO " + table + "(ID,Sal_DATE,NAME)",
+         "SELECT  " + std::to_string(n) + "," + text::quoted(day) + ",'店  別: '||REP_TITLE",
+         "FROM PUB_PARAM"});
 
     // Every value of a row goes in as a quoted literal, numbers included.
     auto insert = [&](const std::string& columns, std::initializer_list<std::string> values) {
         std::string list;
         for (const auto& v : values)
             list += (list.empty() ? "" : ",") + text::quoted(v);
-        execute(form.SQLQuery1, {"INSERT INTO " + table + columns, "VALUES (" + list + ")"});
+        form.SQLQuery1.execLines({"INSERT INTO " + table + columns, "VALUES (" + list + ")"});
     };
 
-    open(query, {"SELECT SAL_DATE,SUM(REL_SAL) AS AMT", "FROM POS_MASTER", onDay, "GROUP by SAL_DATE"});
+    query.openLines({"SELECT SAL_DATE,SUM(REL_SAL) AS AMT", "FROM POS_MASTER", onDay, "GROUP by SAL_DATE"});
     for (; !query.eof(); query.next()) {
         const double total = query.field("AMT").variantFloat();
         ++n;
@@ -112,9 +97,9 @@ void dailySummary(FormCore& form) {
     }
 
     op.log("CAST .....6");
-    open(query, {"SELECT  a.SAL_DATE,a.Class_No,B.Wrk_Name,SUM(REL_SAL) as AMT",
-                 "FROM POS_MASTER a LEFT OUTER JOIN WRK_ITEM b ON a.Class_No = b.Wrk_No ", onDay,
-                 "GROUP by a.SAL_DATE,a.Class_No,B.Wrk_Name", "ORDER BY a.SAL_DATE,a.Class_No"});
+    query.openLines({"SELECT  a.SAL_DATE,a.Class_No,B.Wrk_Name,SUM(REL_SAL) as AMT",
+                     "FROM POS_MASTER a LEFT OUTER JOIN WRK_ITEM b ON a.Class_No = b.Wrk_No ", onDay,
+                     "GROUP by a.SAL_DATE,a.Class_No,B.Wrk_Name", "ORDER BY a.SAL_DATE,a.Class_No"});
     for (; !query.eof(); query.next()) {
         const double amount = query.field("AMT").variantFloat();
         const std::string name = query.field("Wrk_Name").asString();
@@ -125,8 +110,8 @@ void dailySummary(FormCore& form) {
     }
 
     op.log("CAST .....7");
-    open(query, {"SELECT  SAL_DATE,COUNT(*) AS QTY,SUM(REL_SAL) AS AMT ", "FROM POS_MASTER ", onDay,
-                 "GROUP by SAL_DATE"});
+    query.openLines({"SELECT  SAL_DATE,COUNT(*) AS QTY,SUM(REL_SAL) AS AMT ", "FROM POS_MASTER ", onDay,
+                     "GROUP by SAL_DATE"});
     const double bills = query.field("QTY").variantFloat();
     const double average = query.field("AMT").variantFloat() / bills;
     query.close();
@@ -136,24 +121,24 @@ void dailySummary(FormCore& form) {
             "來客數=NT$ " + wholeUnitText(bills), plainWholeText(bills)});
 
     op.log("CAST .....8");
-    execute(form.SQLQuery1,
-            {"CREATE VIEW " + view +
-                 "(PD_ITEMID,PD_ITEMNAME,PD_GRPID,PD_GRPNAME,TOP_ITEMID,TOP_ITEMNAME,PD_DEPID,PD_DEPNAME) AS "
-                 "SELECT "
-                 "a.PD_ITEMID,a.PD_ITEMNAME,a.PD_GRPID,b.PD_GRPNAME,b.TOP_ITEMID,c.TOP_ITEMNAME,d.PD_DEPID,"
-                 "d.PD_DEPNAME",
-             " FROM PROD_ITEM a LEFT OUTER JOIN PROD_HIITEM b  on a.PD_GRPID    = b.PD_GRPID ",
-             "                  LEFT OUTER JOIN PROD_TOPITEM c on b.TOP_ITEMID  = c.TOP_ITEMID ",
-             "                  LEFT OUTER JOIN PROD_DEPART d  on c.PD_DEPID    = d.PD_DEPID "});
+    form.SQLQuery1.execLines(
+        {"CREATE VIEW " + view +
+             "(PD_ITEMID,PD_ITEMNAME,PD_GRPID,PD_GRPNAME,TOP_ITEMID,TOP_ITEMNAME,PD_DEPID,PD_DEPNAME) AS "
+             "SELECT "
+             "a.PD_ITEMID,a.PD_ITEMNAME,a.PD_GRPID,b.PD_GRPNAME,b.TOP_ITEMID,c.TOP_ITEMNAME,d.PD_DEPID,"
+             "d.PD_DEPNAME",
+         " FROM PROD_ITEM a LEFT OUTER JOIN PROD_HIITEM b  on a.PD_GRPID    = b.PD_GRPID ",
+         "                  LEFT OUTER JOIN PROD_TOPITEM c on b.TOP_ITEMID  = c.TOP_ITEMID ",
+         "                  LEFT OUTER JOIN PROD_DEPART d  on c.PD_DEPID    = d.PD_DEPID "});
 
     op.log("CAST .....9");
-    open(query,
-         {"SELECT  a.SAL_DATE,SUM(a.AMT-a.DIS_SHARE-a.TTT_SHARE) as AMT,SUM(a.SAL_QTY) AS QTY,",
-          "        b.PD_GRPID,b.PD_GRPNAME,b.TOP_ITEMID,b.TOP_ITEMNAME,b.PD_DEPID,b.PD_DEPNAME",
-          "FROM POS_SUB a LEFT OUTER JOIN " + view + " b ON a.PD_ITEMID = b.PD_ITEMID ",
-          " WHERE a.SAL_DATE = " + text::quoted(day),
-          "GROUP by a.SAL_DATE,b.PD_GRPID,b.PD_GRPNAME,b.TOP_ITEMID,b.TOP_ITEMNAME,b.PD_DEPID,b.PD_DEPNAME",
-          "ORDER BY a.SAL_DATE,b.PD_GRPID,b.TOP_ITEMID,b.PD_DEPID"});
+    query.openLines(
+        {"SELECT  a.SAL_DATE,SUM(a.AMT-a.DIS_SHARE-a.TTT_SHARE) as AMT,SUM(a.SAL_QTY) AS QTY,",
+         "        b.PD_GRPID,b.PD_GRPNAME,b.TOP_ITEMID,b.TOP_ITEMNAME,b.PD_DEPID,b.PD_DEPNAME",
+         "FROM POS_SUB a LEFT OUTER JOIN " + view + " b ON a.PD_ITEMID = b.PD_ITEMID ",
+         " WHERE a.SAL_DATE = " + text::quoted(day),
+         "GROUP by a.SAL_DATE,b.PD_GRPID,b.PD_GRPNAME,b.TOP_ITEMID,b.TOP_ITEMNAME,b.PD_DEPID,b.PD_DEPNAME",
+         "ORDER BY a.SAL_DATE,b.PD_GRPID,b.TOP_ITEMID,b.PD_DEPID"});
     for (; !query.eof(); query.next()) {
         const double amount = query.field("AMT").variantFloat();
         const double quantity = query.field("QTY").variantFloat();
@@ -166,7 +151,7 @@ void dailySummary(FormCore& form) {
 
     op.log("CAST .....10");
     op.clearLog();
-    open(query, {"SELECT  *  FROM " + table, "ORDER BY SAL_DATE,ID"});
+    query.openLines({"SELECT  *  FROM " + table, "ORDER BY SAL_DATE,ID"});
     for (; !query.eof(); query.next())
         op.log(listingLine(query.field("NAME").asString(), query.field("NAME2").asString()));
     query.close();

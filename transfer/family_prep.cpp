@@ -11,15 +11,6 @@ namespace lumvik::transfer {
 
 namespace {
 
-// Runs a statement of several lines on the store connection's statement object.
-void storeStatement(FormCore& form, std::initializer_list<std::string> lines) {
-    form.SQLQuery2.close();
-    form.SQLQuery2.sql().clear();
-    for (const auto& line : lines)
-        form.SQLQuery2.sql().add(line);
-    form.SQLQuery2.execSql();
-}
-
 void addColumnWhenMissing(FormCore& form, const std::string& table, const char* column, const char* type) {
     db::SqlQuery& q = form.SQLQuery2;
     q.close();
@@ -30,7 +21,7 @@ void addColumnWhenMissing(FormCore& form, const std::string& table, const char* 
     q.open();
     const bool missing = q.field("RDB$RELATION_NAME").isNull();
     q.close();
-    if (missing) storeStatement(form, {"alter table " + table + " ADD " + column + " " + type});
+    if (missing) form.SQLQuery2.execLines({"alter table " + table + " ADD " + column + " " + type});
 }
 
 void markDay(RunContext& run, const db::Family& family) {
@@ -38,8 +29,8 @@ void markDay(RunContext& run, const db::Family& family) {
     // The day's store rows are marked before the ERP copies of the ticked machines are deleted: a
     // failure or a stop in between then leaves bills that are copied again, never deleted copies whose
     // store rows still say 'True'.
-    storeStatement(form, {std::string("UPDATE ") + family.storeMaster + " SET TRAN_CODE = 'Wait' ",
-                          " WHERE SAL_DATE = " + text::quoted(dates::gregorianToRoc(run.chosenDate))});
+    form.SQLQuery2.execLines({std::string("UPDATE ") + family.storeMaster + " SET TRAN_CODE = 'Wait' ",
+                              " WHERE SAL_DATE = " + text::quoted(dates::gregorianToRoc(run.chosenDate))});
     const auto entries = run.op().machines();
     const auto ticks = run.op().machineTicks();
     for (std::size_t i = 0; i < entries.size() && i < ticks.size(); ++i) {
@@ -73,9 +64,9 @@ void markFromSalesOrderCheck(RunContext& run) {
     form.ClientDataSet1.open();
     for (form.ClientDataSet1.first(); !form.ClientDataSet1.eof(); form.ClientDataSet1.next()) {
         const std::string roc = dates::gregorianToRoc(form.ClientDataSet1.field("SAL_DATE").asString());
-        storeStatement(form, {"UPDATE POS_MAIN SET TRAN_CODE = 'Wait' ",
-                              " WHERE SAL_DATE = " + text::quoted(roc) + " AND SAL_NO = " +
-                                  text::quoted(form.ClientDataSet1.field("SAL_NO").asString())});
+        form.SQLQuery2.execLines({"UPDATE POS_MAIN SET TRAN_CODE = 'Wait' ",
+                                  " WHERE SAL_DATE = " + text::quoted(roc) + " AND SAL_NO = " +
+                                      text::quoted(form.ClientDataSet1.field("SAL_NO").asString())});
     }
 }
 
@@ -109,8 +100,9 @@ std::exception_ptr prepareFamily(RunContext& run, const db::Family& family) {
     const int mode = run.op().transferMode();
     if (mode == 0) {
         try {
-            storeStatement(form, {std::string("UPDATE ") + family.storeMaster + " SET TRAN_CODE = 'Wait' ",
-                                  " WHERE TRAN_CODE IS NULL OR TRAN_CODE <> 'True' "});
+            form.SQLQuery2.execLines(
+                {std::string("UPDATE ") + family.storeMaster + " SET TRAN_CODE = 'Wait' ",
+                 " WHERE TRAN_CODE IS NULL OR TRAN_CODE <> 'True' "});
         } catch (const std::exception&) {
             heldBack = std::current_exception();
         }
@@ -137,8 +129,8 @@ std::exception_ptr prepareFamily(RunContext& run, const db::Family& family) {
 }
 
 void closeFamily(RunContext& run, const db::Family& family) {
-    storeStatement(run.form, {std::string("UPDATE ") + family.storeMaster + " SET TRAN_CODE = 'True' ",
-                              " WHERE TRAN_CODE = 'Wait' "});
+    run.form.SQLQuery2.execLines({std::string("UPDATE ") + family.storeMaster + " SET TRAN_CODE = 'True' ",
+                                  " WHERE TRAN_CODE = 'Wait' "});
 }
 
 }  // namespace lumvik::transfer

@@ -12,14 +12,6 @@ using db::Value;
 
 namespace {
 
-void statement(db::SqlQuery& q, std::initializer_list<std::string> lines) {
-    q.close();
-    q.sql().clear();
-    for (const auto& line : lines)
-        q.sql().add(line);
-    q.execSql();
-}
-
 // One ERP row through its look-up row set: the first row found is overwritten, otherwise a row is
 // added; only the columns given are set. A row the ERP refuses is dropped.
 void keyedWrite(db::RowSet& lookup, const std::vector<std::pair<const char*, Value>>& columns) {
@@ -56,12 +48,12 @@ void transferGiftTable(RunContext& run, const GiftTable& table) {
     const int mode = run.op().transferMode();
     if (mode == 2) return;
     if (mode == 0)
-        statement(form.SQLQuery2,
-                  {"UPDATE " + name + " SET TRN_CODE = 'W' ", " WHERE TRN_CODE IS NULL OR TRN_CODE <> 'Y' "});
+        form.SQLQuery2.execLines(
+            {"UPDATE " + name + " SET TRN_CODE = 'W' ", " WHERE TRN_CODE IS NULL OR TRN_CODE <> 'Y' "});
     else if (mode == 1)
-        statement(form.SQLQuery2,
-                  {"UPDATE " + name + " SET TRN_CODE = 'W' ",
-                   " WHERE SAL_DATE = " + text::quoted(dates::gregorianToRoc(run.chosenDate))});
+        form.SQLQuery2.execLines(
+            {"UPDATE " + name + " SET TRN_CODE = 'W' ",
+             " WHERE SAL_DATE = " + text::quoted(dates::gregorianToRoc(run.chosenDate))});
 
     db::RowSet& rows = form.CDS_S2;
     rows.close();
@@ -87,19 +79,19 @@ void transferGiftTable(RunContext& run, const GiftTable& table) {
                             {"PRICE", rows.field("PRICE")}});
     }
     group.commit();
-    statement(form.SQLQuery2, {"UPDATE " + name + " SET TRN_CODE = 'Y' ", " WHERE TRN_CODE = 'W' "});
+    form.SQLQuery2.execLines({"UPDATE " + name + " SET TRN_CODE = 'Y' ", " WHERE TRN_CODE = 'W' "});
 }
 
 // The claim of the store's cost and point rows by mode ('Wait'); mode 2 and no mode claim nothing.
 void claimWait(RunContext& run, const std::string& table) {
     const int mode = run.op().transferMode();
     if (mode == 0)
-        statement(run.form.SQLQuery2, {"UPDATE " + table + " SET TRN_CODE = 'Wait' ",
-                                       " WHERE TRN_CODE IS NULL OR TRN_CODE <> 'True'  "});
+        run.form.SQLQuery2.execLines({"UPDATE " + table + " SET TRN_CODE = 'Wait' ",
+                                      " WHERE TRN_CODE IS NULL OR TRN_CODE <> 'True'  "});
     else if (mode == 1)
-        statement(run.form.SQLQuery2,
-                  {"UPDATE " + table + " SET TRN_CODE = 'Wait' ",
-                   " WHERE SAL_DATE = " + text::quoted(dates::gregorianToRoc(run.chosenDate))});
+        run.form.SQLQuery2.execLines(
+            {"UPDATE " + table + " SET TRN_CODE = 'Wait' ",
+             " WHERE SAL_DATE = " + text::quoted(dates::gregorianToRoc(run.chosenDate))});
 }
 
 // The ERP rows whose cost could not be put on a line stay 'W', named in the log, so that they are seen
@@ -119,21 +111,23 @@ void enrich(RunContext& run) {
         "POS_SUB.PD_ITEMID) WHERE "
         "MID_ITEMID IS NULL");
     form.CDS_T1.execute();
-    statement(form.SQLQuery1, {"UPDATE POS_SUB SET TOP_ITEMID = (SELECT TOP_ITEMID FROM PROD_HIITEM WHERE "
-                               "PD_GRPID = POS_SUB.MID_ITEMID)",
-                               " WHERE TOP_ITEMID IS NULL "});
-    statement(form.SQLQuery1, {"UPDATE POS_MASTER SET CARD_ID = (SELECT CARD_ID FROM MEMBER WHERE MEMBER_ID "
-                               "= POS_MASTER.MEMBER_ID)",
-                               "WHERE CARD_ID IS NULL OR CARD_ID = '' "});
+    form.SQLQuery1.execLines(
+        {"UPDATE POS_SUB SET TOP_ITEMID = (SELECT TOP_ITEMID FROM PROD_HIITEM WHERE "
+         "PD_GRPID = POS_SUB.MID_ITEMID)",
+         " WHERE TOP_ITEMID IS NULL "});
+    form.SQLQuery1.execLines(
+        {"UPDATE POS_MASTER SET CARD_ID = (SELECT CARD_ID FROM MEMBER WHERE MEMBER_ID "
+         "= POS_MASTER.MEMBER_ID)",
+         "WHERE CARD_ID IS NULL OR CARD_ID = '' "});
     // A register row without date or number would make NOT IN never true and stop all registering
     // for good; such rows are left out of the comparison.
-    statement(form.SQLQuery1,
-              {"INSERT INTO MEMPOINT_USED(SAL_DATE,SAL_NO,MEMBER_ID,CARD_ID,U_POINT,SAL_AMT,CR_DATETIME) ",
-               " SELECT SAL_DATE,SAL_NO,MEMBER_ID,CST_NO AS CARD_ID,SAL_AMT AS "
-               "U_POINT,SAL_AMT,SAL_DATE||SAL_TIME AS "
-               "CR_DATETIME FROM POSCHANGE_MASTER",
-               "WHERE SAL_DATE||SAL_NO NOT IN ",
-               "(SELECT SAL_DATE||SAL_NO FROM MEMPOINT_USED WHERE SAL_DATE||SAL_NO IS NOT NULL)"});
+    form.SQLQuery1.execLines(
+        {"INSERT INTO MEMPOINT_USED(SAL_DATE,SAL_NO,MEMBER_ID,CARD_ID,U_POINT,SAL_AMT,CR_DATETIME) ",
+         " SELECT SAL_DATE,SAL_NO,MEMBER_ID,CST_NO AS CARD_ID,SAL_AMT AS "
+         "U_POINT,SAL_AMT,SAL_DATE||SAL_TIME AS "
+         "CR_DATETIME FROM POSCHANGE_MASTER",
+         "WHERE SAL_DATE||SAL_NO NOT IN ",
+         "(SELECT SAL_DATE||SAL_NO FROM MEMPOINT_USED WHERE SAL_DATE||SAL_NO IS NOT NULL)"});
     group.commit();
 }
 
@@ -201,11 +195,11 @@ void transferCosts(RunContext& run) {
         if (written.field("P_COST").isNull()) continue;
         const std::string costText =
             text::generalNumber(text::parseDecimal(written.field("P_COST").asString()));
-        statement(form.SQLQuery1,
-                  {"UPDATE POS_SUB SET AVG_COST = " + costText, ", STD_COST = " + costText,
-                   "WHERE SAL_DATE = " + text::quoted(salDate), "AND SAL_NO = " + text::quoted(salNo),
-                   "AND PROD_ID = " + text::quoted(prodId),
-                   "and CAST(ORD_NO AS Int) = " + std::to_string(*text::tryParseWhole(ordNo))});
+        form.SQLQuery1.execLines(
+            {"UPDATE POS_SUB SET AVG_COST = " + costText, ", STD_COST = " + costText,
+             "WHERE SAL_DATE = " + text::quoted(salDate), "AND SAL_NO = " + text::quoted(salNo),
+             "AND PROD_ID = " + text::quoted(prodId),
+             "and CAST(ORD_NO AS Int) = " + std::to_string(*text::tryParseWhole(ordNo))});
     }
 
     std::string closing = "update POS_COST set TRN_CODE = 'Y' where trn_code = 'W' ";
@@ -225,8 +219,8 @@ void transferCosts(RunContext& run) {
         form.SQLConnection1.execute(closing, keys);
     }
     group.commit();
-    statement(form.SQLQuery2,
-              {"UPDATE POS_COST SET TRN_CODE = 'True' ", " WHERE TRN_CODE = 'Wait' AND P_COST <> 0 "});
+    form.SQLQuery2.execLines(
+        {"UPDATE POS_COST SET TRN_CODE = 'True' ", " WHERE TRN_CODE = 'Wait' AND P_COST <> 0 "});
 }
 
 void transferPoints(RunContext& run) {
@@ -261,7 +255,7 @@ void transferPoints(RunContext& run) {
     form.ClientDataSet1.setCommandText("update POINT_MASTER set TRN_CODE = 'Y' where trn_code = 'W' ");
     form.ClientDataSet1.execute();
     group.commit();
-    statement(form.SQLQuery2, {"UPDATE POINT_MASTER SET TRN_CODE = 'True' ", " WHERE TRN_CODE = 'Wait'  "});
+    form.SQLQuery2.execLines({"UPDATE POINT_MASTER SET TRN_CODE = 'True' ", " WHERE TRN_CODE = 'Wait'  "});
 }
 
 }  // namespace lumvik::transfer

@@ -8,14 +8,6 @@ namespace lumvik::transfer {
 
 namespace {
 
-void run3(db::SqlQuery& q, std::initializer_list<std::string> lines) {
-    q.close();
-    q.sql().clear();
-    for (const auto& line : lines)
-        q.sql().add(line);
-    q.execSql();
-}
-
 // Logs the count and every bill found, and puts each back to 'Wait' in the store.
 void reportAndRemark(RunContext& run, db::RowSet& rows) {
     run.op().log(texts::kCheckFoundHead + std::to_string(rows.recordCount()) + texts::kCheckFoundTail);
@@ -23,9 +15,9 @@ void reportAndRemark(RunContext& run, db::RowSet& rows) {
         const std::string roc = dates::gregorianToRoc(rows.field("SAL_DATE").asString());
         const std::string number = rows.field("SAL_NO").asString();
         run.op().log(texts::kAnomalyHead + roc + "__" + number + texts::kAnomalyTail);
-        run3(run.form.SQLQuery2,
-             {"UPDATE POS_MAIN SET TRAN_CODE = 'Wait' ", " WHERE SAL_DATE = " + text::quoted(roc),
-              " AND SAL_NO = " + text::quoted(number)});
+        run.form.SQLQuery2.execLines({"UPDATE POS_MAIN SET TRAN_CODE = 'Wait' ",
+                                      " WHERE SAL_DATE = " + text::quoted(roc),
+                                      " AND SAL_NO = " + text::quoted(number)});
     }
 }
 
@@ -35,10 +27,10 @@ void deleteCopies(RunContext& run, db::RowSet& copy) {
     for (copy.first(); !copy.eof(); copy.next()) {
         const std::string date = copy.field("SAL_DATE").asString();
         const std::string number = copy.field("SAL_NO").asString();
-        run3(run.form.SQLQuery1, {"delete from pos_sub where sal_date = " + text::quoted(date),
-                                  " AND SAL_NO = " + text::quoted(number)});
-        run3(run.form.SQLQuery1, {"delete from pos_master where sal_date = " + text::quoted(date),
-                                  " AND SAL_NO = " + text::quoted(number)});
+        run.form.SQLQuery1.execLines({"delete from pos_sub where sal_date = " + text::quoted(date),
+                                      " AND SAL_NO = " + text::quoted(number)});
+        run.form.SQLQuery1.execLines({"delete from pos_master where sal_date = " + text::quoted(date),
+                                      " AND SAL_NO = " + text::quoted(number)});
     }
 }
 
