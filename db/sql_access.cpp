@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -418,12 +420,80 @@ Value decodeField(const Column& c, const unsigned char* message, unsigned offset
     }
 }
 
+// Test-only switches, read from the environment once. LUMVIK_TEST_KILL_AT_STEP=N ends the process
+// abruptly (as a power cut or a kill would) just before its Nth step, a step being a statement run
+// or a commit; LUMVIK_TEST_TRACE_STEPS=FILE writes one line per step ("N commit" or "N <statement>")
+// so a test can see where each step falls.
+class StepSwitch {
+  public:
+    static StepSwitch& instance() {
+        static StepSwitch s;
+        return s;
+    }
+    void step(std::string_view what) {
+        if (!active_) return;
+        ++count_;
+        if (count_ == killAt_) {
+#ifdef SIGKILL
+            std::raise(SIGKILL);
+#endif
+            std::_Exit(137);
+        }
+        if (trace_ != nullptr) {
+            std::string line(what.substr(0, std::min<std::size_t>(what.size(), 200)));
+            std::replace(line.begin(), line.end(), '\n', ' ');
+            std::replace(line.begin(), line.end(), '\r', ' ');
+            std::fprintf(trace_, "%llu %s\n", static_cast<unsigned long long>(count_), line.c_str());
+            std::fflush(trace_);
+        }
+    }
+
+  private:
+    StepSwitch() {
+        if (const char* kill = std::getenv("LUMVIK_TEST_KILL_AT_STEP"); kill != nullptr && *kill != '\0')
+            killAt_ = std::strtoull(kill, nullptr, 10);
+        if (const char* file = std::getenv("LUMVIK_TEST_TRACE_STEPS"); file != nullptr && *file != '\0')
+            trace_ = std::fopen(file, "w");
+        active_ = killAt_ != 0 || trace_ != nullptr;
+    }
+    bool active_ = false;
+    std::uint64_t count_ = 0;
+    std::uint64_t killAt_ = 0;
+    std::FILE* trace_ = nullptr;
+};
+
+StatementObserver& observer() {
+    static StatementObserver o;
+    return o;
+}
+
+// Times one statement's work for the observer, when there is one.
+class ObservedWork {
+  public:
+    explicit ObservedWork(const std::string& sql) : sql_(sql) {
+        if (observer()) start_ = std::chrono::steady_clock::now();
+    }
+    ~ObservedWork() {
+        if (observer()) observer()(sql_, std::chrono::steady_clock::now() - start_);
+    }
+    ObservedWork(const ObservedWork&) = delete;
+    ObservedWork& operator=(const ObservedWork&) = delete;
+
+  private:
+    const std::string& sql_;
+    std::chrono::steady_clock::time_point start_{};
+};
+
 }  // namespace
+
+void setStatementObserver(StatementObserver o) {
+    observer() = std::move(o);
+}
 
 class PreparedStatement {
   public:
     PreparedStatement(Connection& connection, const std::string& sqlBytes, Transaction& transaction)
-        : connection_(connection) {
+        : connection_(connection), sql_(sqlBytes) {
         Status st;
         statement_ = connection.attachment()->prepare(
             &st, transaction.handle(), static_cast<unsigned>(sqlBytes.size()), sqlBytes.c_str(),
@@ -507,6 +577,8 @@ class PreparedStatement {
         std::vector<unsigned char> out(outputLength_);
         Status st;
         ++connection_.mutableStats().statements;
+        StepSwitch::instance().step(sql_);
+        const ObservedWork work(sql_);
         statement_->execute(&st, transaction.handle(), input.metadata(), input.buffer(),
                             columns_.empty() ? nullptr : output_, columns_.empty() ? nullptr : out.data());
         st.check();
@@ -517,6 +589,8 @@ class PreparedStatement {
         InputMessage input(params);
         Status st;
         ++connection_.mutableStats().statements;
+        StepSwitch::instance().step(sql_);
+        const ObservedWork work(sql_);
         IResultSet* rs =
             statement_->openCursor(&st, transaction.handle(), input.metadata(), input.buffer(), output_, 0);
         st.check();
@@ -527,6 +601,7 @@ class PreparedStatement {
     bool fetch(IResultSet* rs, Transaction& transaction, std::vector<Value>& row) {
         buffer_.resize(outputLength_);
         Status st;
+        const ObservedWork work(sql_);
         const int result = rs->fetchNext(&st, buffer_.data());
         st.check();
         if (result != IStatus::RESULT_OK) return false;
@@ -542,6 +617,7 @@ class PreparedStatement {
     bool fetchRaw(IResultSet* rs, std::vector<unsigned char>& message) {
         message.resize(outputLength_);
         Status st;
+        const ObservedWork work(sql_);
         const int result = rs->fetchNext(&st, message.data());
         st.check();
         return result == IStatus::RESULT_OK;
@@ -582,6 +658,7 @@ class PreparedStatement {
     }
 
     Connection& connection_;
+    std::string sql_;
     IStatement* statement_ = nullptr;
     IMessageMetadata* output_ = nullptr;
     unsigned type_ = 0;
@@ -642,6 +719,7 @@ Transaction& Transaction::operator=(Transaction&& other) noexcept {
 
 void Transaction::commit() {
     if (handle_ == nullptr) return;
+    StepSwitch::instance().step("commit");
     Status st;
     handle_->commit(&st);
     if (st.failed()) {

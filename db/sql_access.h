@@ -10,6 +10,7 @@
 //
 // Threading: a connection and everything bound to it belong to one thread.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -166,6 +167,11 @@ struct ConnectionStats {
     std::uint64_t prepares = 0;    // statements sent to the server for preparing
     std::uint64_t commits = 0;
 };
+
+// Watches every statement the layer runs, for measurements: its text (code page 950 bytes) and the
+// time spent executing it or fetching its rows. One per process, none by default.
+using StatementObserver = std::function<void(const std::string& sql, std::chrono::nanoseconds spent)>;
+void setStatementObserver(StatementObserver observer);
 
 // One database connection. Its parameters are Name=Value lines: Database (a file path, or
 // host:path for a server; trimmed), User_Name, Password, RoleName, SQLDialect (3 unless given);

@@ -4,6 +4,11 @@
 // header and line inserts goes through one prepared statement in one transaction: the engine's limit.
 //
 //   lumvik-bench [--bills N] [--lines L] [--dir DIR] [--server HOST --password PW] [--no-embedded]
+//   [--profile]
+//                [--no-indexes]
+//
+// --profile adds the statements that took the most time; --no-indexes creates both databases without
+// their look-up indexes.
 
 #include "app/form_core.h"
 #include "app/platform.h"
@@ -14,13 +19,17 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <string>
+#include <vector>
 
 using namespace lumvik;
 using db::Value;
@@ -35,6 +44,8 @@ struct Options {
     std::string server;
     std::string password = "masterkey";
     bool embedded = true;
+    bool profile = false;
+    bool indexes = true;
 };
 
 // The system platform in a folder of the benchmark's own, with the time of its waits counted.
@@ -157,6 +168,33 @@ void fillStore(db::Connection& store, const Options& o) {
     store.commitGroup();
 }
 
+// A statement's text with its literals as "?", so statements that differ only in values add up.
+std::string shape(const std::string& sql) {
+    std::string out;
+    bool inLiteral = false;
+    for (std::size_t i = 0; i < sql.size(); ++i) {
+        const char c = sql[i];
+        if (inLiteral) {
+            if (c == '\'') inLiteral = false;
+            continue;
+        }
+        if (c == '\'') {
+            inLiteral = true;
+            out += '?';
+        } else if ((c >= '0' && c <= '9') || (c == '.' && !out.empty() && out.back() == '?')) {
+            const bool partOfName = !out.empty() && (std::isalnum(static_cast<unsigned char>(out.back())) ||
+                                                     out.back() == '_' || out.back() == '$');
+            if (partOfName)
+                out += c;
+            else if (out.empty() || out.back() != '?')
+                out += '?';
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 long peakResidentKb() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -169,6 +207,7 @@ double engineLimitSeconds(const std::string& database, const Options& o) {
     db::createDatabase(database, "SYSDBA", o.password, true);
     auto erp = connect(database, o);
     tools::runScript(*erp, tools::erpSchema());
+    if (o.indexes) tools::runScript(*erp, tools::erpIndexes());
     const auto start = Clock::now();
     erp->beginGroup();
     for (int b = 0; b < o.bills; ++b) {
@@ -195,8 +234,9 @@ void measure(const std::string& label, const std::string& prefix, const Options&
     std::filesystem::permissions(o.dir, std::filesystem::perms::all);
     const std::string store = prefix + (o.dir / "store.fdb").string();
     const std::string erp = prefix + (o.dir / "erp.fdb").string();
-    tools::createStoreDatabase(store, "SYSDBA", o.password, {.markColumns = false}, true);
-    tools::createErpDatabase(erp, "SYSDBA", o.password, true);
+    tools::createStoreDatabase(store, "SYSDBA", o.password, {.markColumns = false, .indexes = o.indexes},
+                               true);
+    tools::createErpDatabase(erp, "SYSDBA", o.password, true, o.indexes);
     fillErp(*connect(erp, o));
     fillStore(*connect(store, o), o);
     std::ofstream(o.dir / db::kConnectionsFileName, std::ios::binary)
@@ -213,10 +253,22 @@ void measure(const std::string& label, const std::string& prefix, const Options&
     op.setTransferMode(0);
     op.tickAllMachines();
     form.SQLConSource.params().set("Password", o.password);
+    struct Spent {
+        std::chrono::nanoseconds time{};
+        std::uint64_t calls = 0;
+    };
+    std::map<std::string, Spent> spent;
+    if (o.profile)
+        db::setStatementObserver([&spent](const std::string& sql, std::chrono::nanoseconds t) {
+            auto& s = spent[shape(sql)];
+            s.time += t;
+            ++s.calls;
+        });
     transfer::TransferRun run(form, {.skipCollector = true});
     const auto start = Clock::now();
     run.bsSkinButton1Click();
     const auto elapsed = Clock::now() - start;
+    db::setStatementObserver(nullptr);
     if (run.connectFailure()) throw std::runtime_error(*run.connectFailure());
 
     const double work = std::chrono::duration<double>(elapsed - platform.waited).count();
@@ -238,6 +290,19 @@ void measure(const std::string& label, const std::string& prefix, const Options&
     std::printf("%s: engine limit (one transaction, prepared inserts): %.2f s for %d headers and %d lines\n",
                 label.c_str(), limit, o.bills, o.bills * o.lines);
     std::printf("%s: ratio of the run to the engine limit: %.1f\n", label.c_str(), work / limit);
+    if (o.profile) {
+        std::vector<std::pair<std::string, Spent>> top(spent.begin(), spent.end());
+        std::sort(top.begin(), top.end(),
+                  [](const auto& a, const auto& b) { return a.second.time > b.second.time; });
+        for (std::size_t i = 0; i < top.size() && i < 15; ++i) {
+            std::string sql = top[i].first.substr(0, 110);
+            std::replace(sql.begin(), sql.end(), '\r', ' ');
+            std::replace(sql.begin(), sql.end(), '\n', ' ');
+            std::printf("%s: %8.2f s %7llu x  %s\n", label.c_str(),
+                        std::chrono::duration<double>(top[i].second.time).count(),
+                        static_cast<unsigned long long>(top[i].second.calls), sql.c_str());
+        }
+    }
 }
 
 }  // namespace
@@ -258,10 +323,14 @@ int main(int argc, char** argv) {
             o.password = next();
         else if (std::strcmp(argv[i], "--no-embedded") == 0)
             o.embedded = false;
+        else if (std::strcmp(argv[i], "--profile") == 0)
+            o.profile = true;
+        else if (std::strcmp(argv[i], "--no-indexes") == 0)
+            o.indexes = false;
         else {
             std::cerr
                 << "usage: lumvik-bench [--bills N] [--lines L] [--dir DIR] [--server HOST --password PW]"
-                   " [--no-embedded]\n";
+                   " [--no-embedded] [--profile] [--no-indexes]\n";
             return 2;
         }
     }

@@ -133,6 +133,46 @@ std::vector<std::string> erpSchema() {
     return script;
 }
 
+namespace {
+
+void addIndex(std::vector<std::string>& script, const std::string& table, const std::string& columns) {
+    std::string name = "IX_" + table + "_";
+    for (const char c : columns)
+        if (c != ' ') name += c == ',' ? '_' : c;
+    script.push_back("CREATE INDEX " + name.substr(0, 31) + " ON " + table + " (" + columns + ")");
+}
+
+}  // namespace
+
+std::vector<std::string> storeIndexes() {
+    std::vector<std::string> script;
+    for (const char* table :
+         {"POS_MAIN", "POS_MAID", "POS_MAIN_CHG", "POS_MAIN_S", "POS_MAST", "POS_MASD", "POS_MAST_CHG",
+          "POS_MAST_S", "POS_GIVE", "POS_DISROL", "POS_COST", "POINT_MASTER"})
+        addIndex(script, table, "SAL_DATE,SAL_NO");
+    for (const char* table : {"POS_GIVE", "POS_DISROL", "POS_COST", "POINT_MASTER"})
+        addIndex(script, table, "TRN_CODE");
+    return script;
+}
+
+std::vector<std::string> erpIndexes() {
+    std::vector<std::string> script;
+    for (const char* table : {"POS_MASTER", "POS_MASTERD", "POSCHANGE_MASTER", "POS_MASTERS", "POS_SUB",
+                              "POS_SUBD", "POSCHANGE_SUB", "POS_SUBS", "POS_GIVE", "POS_DISROL", "POS_COST",
+                              "POINT_MASTER", "MEMPOINT_USED", "POSTOSALE"})
+        addIndex(script, table, "SAL_DATE,SAL_NO");
+    addIndex(script, "PRODUCT", "PROD_ID");
+    addIndex(script, "PRODUCT", "PROD_BARCODE");
+    addIndex(script, "PROD_SALE", "SAL_BARCODE");
+    addIndex(script, "PROD_ITEM", "PD_ITEMID");
+    addIndex(script, "PROD_HIITEM", "PD_GRPID");
+    addIndex(script, "MEMBER", "MEMBER_ID");
+    addIndex(script, "MCH_ITEM", "MCH_NO");
+    for (const char* table : {"POS_COST", "POINT_MASTER"})
+        addIndex(script, table, "TRN_CODE");
+    return script;
+}
+
 void runScript(db::Connection& connection, const std::vector<std::string>& statements) {
     for (const auto& statement : statements)
         connection.execute(statement);
@@ -154,12 +194,22 @@ void createWithScript(const std::string& database, const std::string& user, cons
 
 void createStoreDatabase(const std::string& database, const std::string& user, const std::string& password,
                          const StoreSchemaOptions& options, bool forcedWrites) {
-    createWithScript(database, user, password, storeSchema(options), forcedWrites);
+    auto script = storeSchema(options);
+    if (options.indexes) {
+        const auto more = storeIndexes();
+        script.insert(script.end(), more.begin(), more.end());
+    }
+    createWithScript(database, user, password, script, forcedWrites);
 }
 
 void createErpDatabase(const std::string& database, const std::string& user, const std::string& password,
-                       bool forcedWrites) {
-    createWithScript(database, user, password, erpSchema(), forcedWrites);
+                       bool forcedWrites, bool indexes) {
+    auto script = erpSchema();
+    if (indexes) {
+        const auto more = erpIndexes();
+        script.insert(script.end(), more.begin(), more.end());
+    }
+    createWithScript(database, user, password, script, forcedWrites);
 }
 
 }  // namespace lumvik::tools
