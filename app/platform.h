@@ -4,6 +4,7 @@
 // fake clock, fake sleeps and recorded program starts. Two implementations: Linux and Win32.
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -62,6 +63,21 @@ class WindowClassRegistration {
 
   private:
     int handle_ = -1;
+};
+
+// An exclusive lock on a file, held for as long as the object lives and given up when the process
+// ends, also when it is killed. The file is created when missing and stays.
+class FileLock {
+  public:
+    // nullptr when another process holds the lock; throws when the file cannot be opened.
+    [[nodiscard]] static std::unique_ptr<FileLock> tryAcquire(const std::filesystem::path& file);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+  private:
+    explicit FileLock(std::intptr_t handle) : handle_(handle) {}
+    std::intptr_t handle_;
 };
 
 }  // namespace lumvik

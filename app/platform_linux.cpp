@@ -364,4 +364,24 @@ WindowClassRegistration::~WindowClassRegistration() {
     if (handle_ >= 0) ::close(handle_);
 }
 
+std::unique_ptr<FileLock> FileLock::tryAcquire(const std::filesystem::path& file) {
+    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) throw std::system_error(errno, std::generic_category(), "cannot open " + file.string());
+    int result = 0;
+    do {
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        const int error = errno;
+        ::close(fd);
+        if (error == EWOULDBLOCK) return nullptr;
+        throw std::system_error(error, std::generic_category(), "cannot lock " + file.string());
+    }
+    return std::unique_ptr<FileLock>(new FileLock(fd));
+}
+
+FileLock::~FileLock() {
+    ::close(static_cast<int>(handle_));
+}
+
 }  // namespace lumvik

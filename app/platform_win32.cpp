@@ -9,6 +9,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <system_error>
 
 namespace lumvik {
 
@@ -98,5 +99,23 @@ std::unique_ptr<Platform> makeSystemPlatform() {
 WindowClassRegistration::WindowClassRegistration(const std::string&) {}
 
 WindowClassRegistration::~WindowClassRegistration() = default;
+
+// A file opened without sharing is the lock: a second open fails with a sharing violation until the
+// holder closes it or ends.
+std::unique_ptr<FileLock> FileLock::tryAcquire(const std::filesystem::path& file) {
+    HANDLE handle = ::CreateFileW(file.wstring().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return nullptr;
+        throw std::system_error(static_cast<int>(error), std::system_category(),
+                                "cannot open " + file.string());
+    }
+    return std::unique_ptr<FileLock>(new FileLock(reinterpret_cast<std::intptr_t>(handle)));
+}
+
+FileLock::~FileLock() {
+    ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
 
 }  // namespace lumvik

@@ -23,4 +23,29 @@ void writeTransferState(FormCore& form, int state) {
     q.execSql();
 }
 
+std::optional<Claim> claimTransferState(FormCore& form, int state, const std::function<bool(int)>& mayClaim,
+                                        const std::function<void()>& beforeWrite) {
+    db::Connection& erp = form.SQLConnection1;
+    erp.ensureOpen();
+    erp.beginGroup({.snapshot = true, .noWait = true});
+    try {
+        Claim claim;
+        claim.stateRead = readTransferState(form);
+        if (mayClaim(claim.stateRead)) {
+            if (beforeWrite) beforeWrite();
+            writeTransferState(form, state);
+            claim.claimed = true;
+        }
+        erp.commitGroup();
+        return claim;
+    } catch (const db::DbError& e) {
+        erp.rollbackGroup();
+        if (e.isConflict()) return std::nullopt;
+        throw;
+    } catch (...) {
+        erp.rollbackGroup();
+        throw;
+    }
+}
+
 }  // namespace lumvik

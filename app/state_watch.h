@@ -6,6 +6,9 @@
 
 #include "app/form_core.h"
 
+#include <functional>
+#include <optional>
+
 namespace lumvik {
 
 inline constexpr const char* kTransferStateQuery = "SELECT STATE FROM TRAN_STATE ";
@@ -16,5 +19,21 @@ inline constexpr const char* kTransferStateQuery = "SELECT STATE FROM TRAN_STATE
 
 // "UPDATE TRAN_STATE SET STATE = '<state>' " on the general ERP statement object.
 void writeTransferState(FormCore& form, int state);
+
+// The outcome of a claim: the state read, and whether the claim was written.
+struct Claim {
+    int stateRead = 0;
+    bool claimed = false;
+};
+
+// Reads the state and, when mayClaim(state read) says so, writes `state`, as one step: the read and
+// the write are the same two statements as above, run in one snapshot transaction that does not wait.
+// When another station wrote the row after our read (or is writing it now), the write fails as a
+// conflict instead of overwriting that station's value; then nothing is written and std::nullopt
+// comes back, so the caller reads again. beforeWrite runs between the read and the write. Any other
+// failure is thrown.
+[[nodiscard]] std::optional<Claim> claimTransferState(FormCore& form, int state,
+                                                      const std::function<bool(int)>& mayClaim,
+                                                      const std::function<void()>& beforeWrite = {});
 
 }  // namespace lumvik

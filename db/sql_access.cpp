@@ -222,6 +222,13 @@ bool DbError::hasCode(std::intptr_t code) const {
     return std::find(codes_.begin(), codes_.end(), code) != codes_.end();
 }
 
+bool DbError::isConflict() const {
+    constexpr std::intptr_t deadlock = 335544336;
+    constexpr std::intptr_t lockConflict = 335544345;
+    constexpr std::intptr_t updateConflict = 335544451;
+    return hasCode(deadlock) || hasCode(lockConflict) || hasCode(updateConflict);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Value
 
@@ -672,16 +679,16 @@ class PreparedStatement {
 // ---------------------------------------------------------------------------------------------
 // Transaction
 
-Transaction::Transaction(Connection& connection, bool readOnly) {
+Transaction::Transaction(Connection& connection, bool readOnly, const GroupOptions& options) {
     connection.ensureOpen();
     std::vector<unsigned char> tpb{isc_tpb_version3};
-    if (connection.readCommitted()) {
+    if (connection.readCommitted() && !options.snapshot) {
         tpb.push_back(isc_tpb_read_committed);
         tpb.push_back(isc_tpb_rec_version);
     } else {
         tpb.push_back(isc_tpb_concurrency);
     }
-    tpb.push_back(connection.waitOnLocks() ? isc_tpb_wait : isc_tpb_nowait);
+    tpb.push_back(connection.waitOnLocks() && !options.noWait ? isc_tpb_wait : isc_tpb_nowait);
     tpb.push_back(readOnly ? isc_tpb_read : isc_tpb_write);
     Status st;
     handle_ = connection.attachment()->startTransaction(&st, static_cast<unsigned>(tpb.size()), tpb.data());
@@ -886,9 +893,9 @@ void Connection::execute(std::string_view sql, const std::vector<Value>& params)
     if (ddl) dropPrepared();
 }
 
-void Connection::beginGroup() {
+void Connection::beginGroup(const GroupOptions& options) {
     if (group_) throw DbError(name_ + ": a group of statements is already open");
-    group_ = std::make_unique<Transaction>(*this, false);
+    group_ = std::make_unique<Transaction>(*this, false, options);
 }
 
 void Connection::commitGroup() {

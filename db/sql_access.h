@@ -45,6 +45,9 @@ class DbError : public std::runtime_error {
     [[nodiscard]] const std::vector<std::intptr_t>& codes() const { return codes_; }
     [[nodiscard]] bool hasCode(std::intptr_t code) const;
     [[nodiscard]] const std::string& sqlState() const { return sqlState_; }
+    // Whether another transaction holds or has changed the rows this statement wanted: a lock
+    // conflict, an update conflict or a deadlock.
+    [[nodiscard]] bool isConflict() const;
 
   private:
     std::vector<std::intptr_t> codes_;
@@ -129,12 +132,20 @@ class ParamList {
 
 class Connection;
 
+// How a group of statements runs (Connection::beginGroup). The default is the connection's own
+// setting. A snapshot sees the database as it was when the group began, and its update of a row that
+// another transaction changed since then fails as a conflict; no wait makes a held lock fail at once.
+struct GroupOptions {
+    bool snapshot = false;
+    bool noWait = false;
+};
+
 // A transaction of our own: read committed, waiting on locks. It is rolled back when it goes out of
 // scope still active, so a failed statement leaves nothing half done inside it.
 class Transaction {
   public:
     Transaction() = default;
-    Transaction(Connection& connection, bool readOnly);
+    Transaction(Connection& connection, bool readOnly, const GroupOptions& options = {});
     ~Transaction();
     Transaction(Transaction&& other) noexcept;
     Transaction& operator=(Transaction&& other) noexcept;
@@ -210,7 +221,7 @@ class Connection {
     // transaction, committed once at the end. A statement that fails inside it is undone alone and
     // the group goes on, so guards behave as with a transaction per statement; a stop before the
     // commit leaves nothing of the group.
-    void beginGroup();
+    void beginGroup(const GroupOptions& options = {});
     void commitGroup();
     void rollbackGroup();
     [[nodiscard]] Transaction* group() const { return group_.get(); }

@@ -1,6 +1,7 @@
 // lumvik-auto as a process: a copy of the program in a folder of its own, with its two files beside it
 // and embedded databases.
 
+#include "app/platform.h"
 #include "app/settings.h"
 #include "db/connections.h"
 #include "tests/support/run_fixture.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <csignal>
 #include <cstdlib>
 
 using namespace lumvik;
@@ -66,13 +68,14 @@ class Auto : public ::testing::Test {
         writeSettings(dbs.dir.path() / kSettingsFileName, settings);
     }
 
-    Outcome runAuto(const std::string& arguments) {
+    // `environment` goes before the program: "NAME=value ...".
+    Outcome runAuto(const std::string& arguments, const std::string& environment = "") {
         const auto dir = dbs.dir.path();
-        const std::string command =
-            "cd '" + dir.string() + "' && ./lumvik-auto " + arguments + " > out.txt 2> err.txt";
+        const std::string command = "cd '" + dir.string() + "' && " + environment + " ./lumvik-auto " +
+                                    arguments + " > out.txt 2> err.txt";
         const int raw = std::system(command.c_str());
         Outcome o;
-        o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : WIFSIGNALED(raw) ? 128 + WTERMSIG(raw) : -1;
         o.out = readBytes(dir / "out.txt");
         o.err = readBytes(dir / "err.txt");
         return o;
@@ -106,11 +109,43 @@ TEST_F(Auto, AHeldTransferStateRefusesUnlessForced) {
     EXPECT_EQ(o.out, "");
     EXPECT_EQ(scalar(*erp, "SELECT COUNT(*) FROM POS_MASTER"), "0");
     EXPECT_EQ(scalar(*erp, "SELECT STATE FROM TRAN_STATE"), "02");
+    EXPECT_FALSE(std::filesystem::exists(dbs.dir.path() / "lumvik-auto.claim"));
     erp->close();
     o = runAuto("--skip-collector --date 2012/12/10 --force");
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(scalar(*erp, "SELECT COUNT(*) FROM POS_MASTER"), "1");
     EXPECT_EQ(scalar(*erp, "SELECT STATE FROM TRAN_STATE"), "0");
+}
+
+TEST_F(Auto, AClaimLeftByAKilledRunIsTakenOverButNotWhileARunFromTheFolderIsAlive) {
+    // Killed in the middle of the copy (its 30th statement or commit): the state stays 2, its mark too.
+    Outcome o = runAuto("--date 2012/12/10 --skip-collector", "LUMVIK_TEST_KILL_AT_STEP=30");
+    ASSERT_EQ(o.status, 128 + SIGKILL) << o.err;
+    EXPECT_EQ(scalar(*erp, "SELECT STATE FROM TRAN_STATE"), "2");
+    erp->close();
+    ASSERT_TRUE(std::filesystem::exists(dbs.dir.path() / "lumvik-auto.claim"));
+
+    {
+        // A transfer from this folder that is still running holds the folder's lock.
+        const auto running = FileLock::tryAcquire(dbs.dir.path() / "lumvik-auto.lock");
+        ASSERT_NE(running, nullptr);
+        o = runAuto("--date 2012/12/10 --skip-collector");
+        EXPECT_EQ(o.status, 1);
+        EXPECT_EQ(o.err, "error: another automatic transfer is running from this folder\n");
+        EXPECT_EQ(scalar(*erp, "SELECT STATE FROM TRAN_STATE"), "2");
+        erp->close();
+    }
+
+    o = runAuto("--date 2012/12/10 --skip-collector");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(
+        o.err.find("warning: the transfer state was left at 2 by an automatic transfer from this folder"),
+        std::string::npos)
+        << o.err;
+    EXPECT_EQ(rowsOf(*erp, "SELECT SAL_NO FROM POS_MASTER"), std::vector<std::string>{"01000001"});
+    EXPECT_EQ(rowsOf(*erp, "SELECT PROD_ID, SAL_QTY FROM POS_SUB"), std::vector<std::string>{"A1|2"});
+    EXPECT_EQ(scalar(*erp, "SELECT STATE FROM TRAN_STATE"), "0");
+    EXPECT_FALSE(std::filesystem::exists(dbs.dir.path() / "lumvik-auto.claim"));
 }
 
 TEST_F(Auto, RefusalsConnectionFailuresAndBadOptionsHaveTheirOwnStatus) {

@@ -194,6 +194,30 @@ TEST_F(Window, TheWatchWaitsWhileAnAutomaticTransferRunsThenClaimsTheState) {
     EXPECT_TRUE(window->bsSkinButton1->isEnabled());
 }
 
+TEST_F(Window, AClaimThatMeetsAnotherStationsWriteDoesNotOverwriteIt) {
+    setState("0");
+    open();
+    // Another station writes the state while our tick runs: its write is not yet committed when we
+    // read 0 and want to write 1.
+    erp->beginGroup();
+    erp->execute("UPDATE TRAN_STATE SET STATE = '2'");
+    window->Timer1Timer();
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(window->Timer1->isActive());
+    EXPECT_FALSE(window->bsSkinButton1->isEnabled());
+    erp->commitGroup();
+    erp->close();
+    EXPECT_EQ(state(), "2");
+    // The next tick reads what the other station wrote.
+    window->Timer1Timer();
+    EXPECT_EQ(logLines(), std::vector<std::string>{"自動轉入運行中..!!"});
+    EXPECT_FALSE(window->bsSkinButton1->isEnabled());
+    setState("0");
+    window->Timer1Timer();
+    EXPECT_TRUE(window->bsSkinButton1->isEnabled());
+    EXPECT_EQ(state(), "1");
+}
+
 TEST_F(Window, StateTextsAreReadAsWholeNumbers) {
     for (const auto& [text, waits] :
          std::vector<std::pair<std::string, bool>>{{"02", true}, {"abc", false}}) {

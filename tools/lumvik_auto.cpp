@@ -4,12 +4,14 @@
 #include "app/form_core.h"
 #include "app/platform.h"
 #include "app/state_watch.h"
+#include "db/atomic_file.h"
 #include "db/text.h"
 #include "summary/daily_summary.h"
 #include "transfer/run.h"
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -52,7 +54,9 @@ Every line of the log goes to standard output (UTF-8); message boxes go to stand
 "warning: TEXT", "information: TEXT" and "error: TEXT".
 
 While it runs it holds the transfer state (TRAN_STATE reads 2) and gives it back (0) when it ends,
-also when it fails. It refuses to start while the state reads 1 or 2, unless --force.
+also when it fails. It refuses to start while the state reads 1 or 2, unless --force; a 2 left by a
+transfer from the same folder that was killed is taken over. Only one transfer runs from a folder at
+a time (lumvik-auto.lock beside the program).
 
 Exit status: 0 the run completed; 1 refused (closed day, temporary product missing, transfer state
 held); 2 severe anomaly (bills stay inconsistent); 3 a connection failed; 4 any other error.
@@ -155,6 +159,54 @@ class TimedPlatform : public Platform {
     std::unique_ptr<Platform> inner_;
 };
 
+// Beside the program: the lock held while a transfer runs from this folder, and the mark that says the
+// transfer state's 2 was written by a transfer from this folder and not yet given back.
+constexpr const char* kRunLockFile = "lumvik-auto.lock";
+constexpr const char* kClaimMarkFile = "lumvik-auto.claim";
+
+// Claims the transfer state (2) for this run; an exit status when the run may not go on. The read and
+// the write are one step (claimTransferState), so of two stations starting together exactly one gets
+// it; the other reads the 2 of the first and is refused. A 2 that a transfer from this folder left
+// behind (killed, or the server lost before it could give the state back) is taken over: the claim mark
+// says it was ours, and the run lock, held by us, says that transfer is no longer running.
+std::optional<int> claimState(FormCore& form, Platform& platform, HeadlessOperator& op, bool force,
+                              const std::filesystem::path& claimMark) {
+    bool takeOver = false;
+    std::optional<Claim> claim;
+    for (int attempt = 0; attempt < 20 && !claim; ++attempt) {
+        if (attempt > 0) platform.sleep(std::chrono::milliseconds(100));
+        takeOver = false;
+        claim = claimTransferState(form, 2, [&](int state) {
+            if (state != 1 && state != 2) return true;
+            if (force) return true;
+            takeOver = state == 2 && platform.fileExists(claimMark);
+            return takeOver;
+        });
+    }
+    if (!claim) {
+        op.error("the transfer state is being changed by another station; try again later");
+        return kRefused;
+    }
+    if (!claim->claimed) {
+        op.error(
+            "the transfer state reads " + std::to_string(claim->stateRead) +
+            (claim->stateRead == 2 ? " (an automatic transfer is running)" : " (another station holds it)") +
+            "; use --force to run anyway");
+        return kRefused;
+    }
+    if (takeOver)
+        op.warning(
+            "the transfer state was left at 2 by an automatic transfer from this folder that did not end; "
+            "this run takes it over");
+    try {
+        writeFileAtomically(claimMark, "claimed\r\n");
+    } catch (...) {
+        form.releaseTransferState();  // no run without the mark that lets a later run recover
+        throw;
+    }
+    return std::nullopt;
+}
+
 void printBox(const HeadlessOperator::Box& box) {
     using Kind = HeadlessOperator::Box::Kind;
     const char* kind = box.kind == Kind::Warning       ? "warning"
@@ -229,15 +281,23 @@ int main(int argc, char** argv) {
         op.tickAllMachines();
     }
 
+    // One automatic transfer at a time from this folder. Holding this lock also tells us that a claim
+    // mark found below belongs to a run that is over.
+    std::unique_ptr<FileLock> runLock;
+    const auto claimMark = platform.programDirectory() / kClaimMarkFile;
     try {
-        const int state = readTransferState(form);
-        if ((state == 1 || state == 2) && !options.force) {
-            op.error("the transfer state reads " + std::to_string(state) +
-                     (state == 2 ? " (an automatic transfer is running)" : " (another station holds it)") +
-                     "; use --force to run anyway");
-            return kRefused;
-        }
-        writeTransferState(form, 2);
+        runLock = FileLock::tryAcquire(platform.programDirectory() / kRunLockFile);
+    } catch (const std::exception& e) {
+        op.error(e.what());
+        return kOtherError;
+    }
+    if (!runLock) {
+        op.error("another automatic transfer is running from this folder");
+        return kRefused;
+    }
+
+    try {
+        if (const auto status = claimState(form, platform, op, options.force, claimMark)) return *status;
     } catch (const std::exception& e) {
         op.error(e.what());
         return form.erpConnected ? kOtherError : kConnectionFailed;
@@ -261,6 +321,8 @@ int main(int argc, char** argv) {
     // own outcome unless the run had completed.
     try {
         form.releaseTransferState();
+        std::error_code ignored;
+        std::filesystem::remove(claimMark, ignored);
     } catch (const std::exception& e) {
         op.error(e.what());
         if (status == kCompleted) status = kOtherError;
