@@ -48,6 +48,8 @@ class DbError : public std::runtime_error {
     // Whether another transaction holds or has changed the rows this statement wanted: a lock
     // conflict, an update conflict or a deadlock.
     [[nodiscard]] bool isConflict() const;
+    // Whether the connection to the database is gone (network, server shut down).
+    [[nodiscard]] bool isConnectionLost() const;
 
   private:
     std::vector<std::intptr_t> codes_;

@@ -59,7 +59,8 @@ transfer from the same folder that was killed is taken over. Only one transfer r
 a time (lumvik-auto.lock beside the program).
 
 Exit status: 0 the run completed; 1 refused (closed day, temporary product missing, transfer state
-held); 2 severe anomaly (bills stay inconsistent); 3 a connection failed; 4 any other error.
+held); 2 severe anomaly (bills stay inconsistent); 3 a connection failed or was lost; 4 any other
+error.
 )";
 
 struct Options {
@@ -311,6 +312,9 @@ int main(int argc, char** argv) {
         if (run.connectFailure()) status = kConnectionFailed;
     } catch (const transfer::Abort& quiet) {
         status = quiet.reason() == transfer::QuietEnd::SevereAnomaly ? kSevereAnomaly : kRefused;
+    } catch (const db::DbError& e) {
+        op.error(e.what());
+        status = e.isConnectionLost() ? kConnectionFailed : kOtherError;
     } catch (const std::exception& e) {
         op.error(e.what());
         status = kOtherError;
