@@ -239,6 +239,35 @@ TEST_F(SideTables, CostReachesTheCopiedLineThroughTheWholeNumberOfItsOrdNo) {
     EXPECT_EQ(storeMarks("POS_COST"), Lines{"01000001|True"});
 }
 
+// The cost reaches the line as the number its general text spells, to the last bit of the double.
+TEST_F(SideTables, FractionalCostsReachTheLineExactlyAsTheirNumberText) {
+    const std::vector<std::pair<std::string, std::string>> costs = {
+        {"14.8", "14.8"}, {"0.0001", "0.0001"}, {"1234567.8912", "1234567.8912"}, {"-3.3333", "-3.3333"}};
+    for (std::size_t i = 0; i < costs.size(); ++i) {
+        const std::string salNo = "0100000" + std::to_string(i + 1);
+        addBill(0, "101/12/10", salNo, "01", 120);
+        addLine(0, "101/12/10", salNo, 1, "A001", 1, 120);
+        insertRow(*store, "POS_COST",
+                  {{"SAL_DATE", Value("101/12/10")},
+                   {"SAL_NO", Value(salNo)},
+                   {"ORD_NO", Value(1)},
+                   {"PROD_ID", Value("A001")},
+                   {"P_COST", Value(costs[i].first)},
+                   {"U_PRICE", Value(120)},
+                   {"SAL_QTY", Value(1)}});
+    }
+    runInMode(0);
+    for (std::size_t i = 0; i < costs.size(); ++i) {
+        const std::string salNo = "0100000" + std::to_string(i + 1);
+        EXPECT_EQ(
+            erpValue("SELECT COUNT(*) FROM POS_SUB WHERE SAL_NO = '" + salNo + "' AND STD_COST = CAST(" +
+                     costs[i].second + " AS DOUBLE PRECISION) AND AVG_COST = STD_COST"),
+            "1")
+            << costs[i].second << ": "
+            << erpValue("SELECT STD_COST FROM POS_SUB WHERE SAL_NO = '" + salNo + "'");
+    }
+}
+
 // A zero cost is never written and a NULL cost keeps the line's costs: both store rows stay waiting.
 // An ERP cost row whose ORD_NO is no whole number stays 'W' and is named. None ends the run, and a
 // later run goes over them again without harm.

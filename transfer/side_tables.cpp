@@ -4,6 +4,7 @@
 #include "db/text.h"
 #include "transfer/texts.h"
 
+#include <cstdlib>
 #include <vector>
 
 namespace lumvik::transfer {
@@ -11,6 +12,29 @@ namespace lumvik::transfer {
 using db::Value;
 
 namespace {
+
+// The line cost statement, its values bound.
+constexpr const char* kCostStatement =
+    "UPDATE POS_SUB SET AVG_COST = ?\r\n, STD_COST = ?\r\nWHERE SAL_DATE = ?\r\nAND SAL_NO = ?\r\n"
+    "AND PROD_ID = ?\r\nand CAST(ORD_NO AS Int) = ?";
+
+// A number text as the SQL literal it spells: digits with an optional point are an exact decimal,
+// a text with an exponent is a double.
+Value costLiteral(const std::string& number) {
+    if (number.find_first_of("Ee") != std::string::npos) return Value(std::strtod(number.c_str(), nullptr));
+    std::int64_t mantissa = 0;
+    int scale = 0;
+    bool afterPoint = false;
+    for (const char c : number) {
+        if (c == '.') {
+            afterPoint = true;
+        } else if (c >= '0' && c <= '9') {
+            mantissa = mantissa * 10 + (c - '0');
+            if (afterPoint) --scale;
+        }
+    }
+    return Value::scaled(number.front() == '-' ? -mantissa : mantissa, scale);
+}
 
 // One ERP row through its look-up row set: the first row found is overwritten, otherwise a row is
 // added; only the columns given are set. A row the ERP refuses is dropped.
@@ -195,11 +219,12 @@ void transferCosts(RunContext& run) {
         if (written.field("P_COST").isNull()) continue;
         const std::string costText =
             text::generalNumber(text::parseDecimal(written.field("P_COST").asString()));
-        form.SQLQuery1.execLines(
-            {"UPDATE POS_SUB SET AVG_COST = " + costText, ", STD_COST = " + costText,
-             "WHERE SAL_DATE = " + text::quoted(salDate), "AND SAL_NO = " + text::quoted(salNo),
-             "AND PROD_ID = " + text::quoted(prodId),
-             "and CAST(ORD_NO AS Int) = " + std::to_string(*text::tryParseWhole(ordNo))});
+        // The cost's general number text, bound as the literal it would be (an exact decimal, or a
+        // double when it has an exponent), so one prepared statement serves every row.
+        const Value cost = costLiteral(costText);
+        form.SQLConnection1.execute(kCostStatement,
+                                    {cost, cost, Value(salDate), Value(salNo), Value(prodId),
+                                     Value(static_cast<std::int64_t>(*text::tryParseWhole(ordNo)))});
     }
 
     std::string closing = "update POS_COST set TRN_CODE = 'Y' where trn_code = 'W' ";
