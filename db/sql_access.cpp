@@ -519,17 +519,18 @@ StatementObserver& observer() {
 // Times one statement's work for the observer, when there is one.
 class ObservedWork {
   public:
-    explicit ObservedWork(const std::string& sql) : sql_(sql) {
+    ObservedWork(const std::string& sql, bool started) : sql_(sql), started_(started) {
         if (observer()) start_ = std::chrono::steady_clock::now();
     }
     ~ObservedWork() {
-        if (observer()) observer()(sql_, std::chrono::steady_clock::now() - start_);
+        if (observer()) observer()(sql_, std::chrono::steady_clock::now() - start_, started_);
     }
     ObservedWork(const ObservedWork&) = delete;
     ObservedWork& operator=(const ObservedWork&) = delete;
 
   private:
     const std::string& sql_;
+    bool started_;
     std::chrono::steady_clock::time_point start_{};
 };
 
@@ -543,6 +544,8 @@ class PreparedStatement {
   public:
     PreparedStatement(Connection& connection, const std::string& sqlBytes, Transaction& transaction)
         : connection_(connection), sql_(sqlBytes) {
+        static const std::string prepareName = "(prepare)";
+        const ObservedWork work(prepareName, true);
         Status st;
         statement_ = connection.attachment()->prepare(
             &st, transaction.handle(), static_cast<unsigned>(sqlBytes.size()), sqlBytes.c_str(),
@@ -627,7 +630,7 @@ class PreparedStatement {
         Status st;
         ++connection_.mutableStats().statements;
         StepSwitch::instance().step(sql_);
-        const ObservedWork work(sql_);
+        const ObservedWork work(sql_, true);
         statement_->execute(&st, transaction.handle(), input.metadata(), input.buffer(),
                             columns_.empty() ? nullptr : output_, columns_.empty() ? nullptr : out.data());
         st.check();
@@ -639,7 +642,7 @@ class PreparedStatement {
         Status st;
         ++connection_.mutableStats().statements;
         StepSwitch::instance().step(sql_);
-        const ObservedWork work(sql_);
+        const ObservedWork work(sql_, true);
         IResultSet* rs =
             statement_->openCursor(&st, transaction.handle(), input.metadata(), input.buffer(), output_, 0);
         st.check();
@@ -650,7 +653,7 @@ class PreparedStatement {
     bool fetch(IResultSet* rs, Transaction& transaction, std::vector<Value>& row) {
         buffer_.resize(outputLength_);
         Status st;
-        const ObservedWork work(sql_);
+        const ObservedWork work(sql_, false);
         const int result = rs->fetchNext(&st, buffer_.data());
         st.check();
         if (result != IStatus::RESULT_OK) return false;
@@ -666,7 +669,7 @@ class PreparedStatement {
     bool fetchRaw(IResultSet* rs, std::vector<unsigned char>& message) {
         message.resize(outputLength_);
         Status st;
-        const ObservedWork work(sql_);
+        const ObservedWork work(sql_, false);
         const int result = rs->fetchNext(&st, message.data());
         st.check();
         return result == IStatus::RESULT_OK;
@@ -769,6 +772,8 @@ Transaction& Transaction::operator=(Transaction&& other) noexcept {
 void Transaction::commit() {
     if (handle_ == nullptr) return;
     StepSwitch::instance().step("commit");
+    static const std::string commitName = "(commit)";
+    const ObservedWork work(commitName, true);
     Status st;
     handle_->commit(&st);
     if (st.failed()) {
@@ -1034,13 +1039,15 @@ SqlQuery::~SqlQuery() {
 }
 
 void SqlQuery::execSql() {
+    const std::vector<Value> params = std::exchange(params_, {});
     close();
-    connection_.execute(sql_.text());
+    connection_.execute(sql_.text(), params);
 }
 
 void SqlQuery::execLines(std::initializer_list<std::string> lines) {
     close();
     sql_.clear();
+    params_.clear();
     for (const auto& line : lines)
         sql_.add(line);
     execSql();
@@ -1049,12 +1056,14 @@ void SqlQuery::execLines(std::initializer_list<std::string> lines) {
 void SqlQuery::openLines(std::initializer_list<std::string> lines) {
     close();
     sql_.clear();
+    params_.clear();
     for (const auto& line : lines)
         sql_.add(line);
     open();
 }
 
 void SqlQuery::open() {
+    const std::vector<Value> params = std::exchange(params_, {});
     close();
     try {
         std::unique_ptr<StatementScope> scope;
@@ -1066,7 +1075,7 @@ void SqlQuery::open() {
             running_ = &scope->transaction();
         }
         cursor_ = std::make_unique<Cursor>();
-        cursor_->resultSet = statement_->openCursor(*running_, {});
+        cursor_->resultSet = statement_->openCursor(*running_, params);
         columns_ = statement_->columns();
         indexColumns();
         active_ = true;

@@ -182,8 +182,10 @@ struct ConnectionStats {
 };
 
 // Watches every statement the layer runs, for measurements: its text (code page 950 bytes) and the
-// time spent executing it or fetching its rows. One per process, none by default.
-using StatementObserver = std::function<void(const std::string& sql, std::chrono::nanoseconds spent)>;
+// time spent executing it (started: true) or fetching a row of it (started: false). One per process,
+// none by default.
+using StatementObserver =
+    std::function<void(const std::string& sql, std::chrono::nanoseconds spent, bool started)>;
 void setStatementObserver(StatementObserver observer);
 
 // One database connection. Its parameters are Name=Value lines: Database (a file path, or
@@ -307,10 +309,13 @@ class SqlQuery : public FieldSource, public ConnectionUser {
 
     [[nodiscard]] const std::string& name() const { return name_; }
     SqlLines& sql() { return sql_; }
+    // Values for the text's "?" marks, by position, for the next run or open only.
+    void setParams(std::vector<Value> params) { params_ = std::move(params); }
 
     // Runs the text without a result.
     void execSql();
-    // Closes the statement, replaces its text by these lines and runs it, or opens it.
+    // Closes the statement, replaces its text by these lines (and its values by none) and runs it, or
+    // opens it.
     void execLines(std::initializer_list<std::string> lines);
     void openLines(std::initializer_list<std::string> lines);
     // Runs the text as a query and stands on its first row (or at its end when it has none).
@@ -333,6 +338,7 @@ class SqlQuery : public FieldSource, public ConnectionUser {
     Connection& connection_;
     std::string name_;
     SqlLines sql_;
+    std::vector<Value> params_;
     Transaction transaction_;         // its own, when it runs outside a group
     Transaction* running_ = nullptr;  // the transaction the open read runs in
     std::shared_ptr<PreparedStatement> statement_;

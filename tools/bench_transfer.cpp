@@ -259,10 +259,10 @@ void measure(const std::string& label, const std::string& prefix, const Options&
     };
     std::map<std::string, Spent> spent;
     if (o.profile)
-        db::setStatementObserver([&spent](const std::string& sql, std::chrono::nanoseconds t) {
+        db::setStatementObserver([&spent](const std::string& sql, std::chrono::nanoseconds t, bool started) {
             auto& s = spent[shape(sql)];
             s.time += t;
-            ++s.calls;
+            if (started) ++s.calls;
         });
     transfer::TransferRun run(form, {.skipCollector = true});
     const auto start = Clock::now();

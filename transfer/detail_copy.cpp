@@ -37,7 +37,8 @@ Resolution resolveProduct(RunContext& run, const db::RowSet& line, const BillSta
     db::RowSet& product = run.form.CDS_T2;
     const std::string code = trimmed(line.field("PDC_NO").asString());
     product.close();
-    product.setCommandText("SELECT * FROM PRODUCT  WHERE PROD_ID = " + text::quoted(code));
+    product.setCommandText("SELECT * FROM PRODUCT  WHERE PROD_ID = :CODE");
+    product.setParam("CODE", Value(code));
     product.open();
     Resolution r;
     std::string lookFor = code;
@@ -54,8 +55,8 @@ Resolution resolveProduct(RunContext& run, const db::RowSet& line, const BillSta
     // The product values come from the first product whose code or barcode is the code; the
     // category stays the one of the exact code.
     product.close();
-    product.setCommandText("SELECT * FROM PRODUCT  WHERE PROD_ID = " + text::quoted(lookFor) +
-                           " OR PROD_BARCODE = " + text::quoted(lookFor));
+    product.setCommandText("SELECT * FROM PRODUCT  WHERE PROD_ID = :CODE OR PROD_BARCODE = :CODE");
+    product.setParam("CODE", Value(lookFor));
     product.open();
     if (lookFor != code) r.pdItemId = product.field("PD_ITEMID").asString();
     return r;
@@ -82,7 +83,8 @@ Costs lineCosts(RunContext& run, const db::RowSet& line, const db::RowSet& produ
         packs.close();
         packs.sql().clear();
         packs.sql().add("SELECT * FROM PROD_SALE ");
-        packs.sql().add(" WHERE  SAL_BARCODE = " + text::quoted(line.field("V_BAR_CODE").asString()));
+        packs.sql().add(" WHERE  SAL_BARCODE = ? ");
+        packs.setParams({Value(line.field("V_BAR_CODE").asString())});
         packs.open();
         if (packs.field("SAL_BARCODE").isNull() || packs.field("STD_COST").asFloat() == 0) {
             c.standard = product.field("STD_COST").asFloat();
@@ -176,18 +178,22 @@ void copyLine(RunContext& run, const db::Family& family, const db::RowSet& line,
 void copyLines(RunContext& run, const db::Family& family, BillState& bill) {
     FormCore& form = run.form;
     form.CDS_T1.close();
-    form.CDS_T1.setCommandText(std::string("DELETE FROM ") + family.erpLines + " WHERE SAL_DATE = " +
-                               text::quoted(bill.date) + "  and SAL_NO = " + text::quoted(bill.number));
+    // The bill's values are bound, so each of these statements is prepared once for all bills.
+    form.CDS_T1.setCommandText(std::string("DELETE FROM ") + family.erpLines +
+                               " WHERE SAL_DATE = :SAL_DATE  and SAL_NO = :SAL_NO");
+    form.CDS_T1.setParam("SAL_DATE", Value(bill.date));
+    form.CDS_T1.setParam("SAL_NO", Value(bill.number));
     form.CDS_T1.execute();
 
     // Both halves of the union are the same select, so two store lines equal in every column
     // become one line.
     const std::string select = std::string("SELECT * FROM ") + family.storeLines +
-                               " WHERE SAL_DATE = " + text::quoted(bill.storeDate) +
-                               " and SAL_NO = " + text::quoted(bill.number);
+                               " WHERE SAL_DATE = :SAL_DATE and SAL_NO = :SAL_NO";
     db::RowSet& lines = form.CDS_S2;
     lines.close();
     lines.setCommandText(select + " UNION " + select);
+    lines.setParam("SAL_DATE", Value(bill.storeDate));
+    lines.setParam("SAL_NO", Value(bill.number));
     lines.open();
     if (lines.recordCount() == 0) return;
 

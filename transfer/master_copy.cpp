@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 
 namespace lumvik::transfer {
 
@@ -112,8 +113,10 @@ bool exported(RunContext& run, const db::Family& family, const db::RowSet& row, 
         q.sql().add("WHERE SAL_DATE = '9999' ");
     } else {
         gregorian = dates::rocToGregorian(row.field("SAL_DATE").asString());
-        q.sql().add("WHERE SAL_DATE = " + text::quoted(gregorian));
-        q.sql().add("AND SAL_NO = " + text::quoted(trimmed(row.field("SAL_NO").asString())));
+        // The bill's values bound: one prepared statement for every bill.
+        q.sql().add("WHERE SAL_DATE = ? ");
+        q.sql().add("AND SAL_NO = ? ");
+        q.setParams({Value(gregorian), Value(trimmed(row.field("SAL_NO").asString()))});
     }
     q.open();
     const bool found = !q.field("SAL_NO").isNull();
@@ -141,7 +144,8 @@ void copyBill(RunContext& run, const db::Family& family, const db::RowSet& row, 
     auto values = headerValues(run, row, bill);
 
     form.CDS_STOCK.close();
-    form.CDS_STOCK.setCommandText("SELECT * FROM MCH_ITEM WHERE MCH_NO = " + text::quoted(bill.machine));
+    form.CDS_STOCK.setCommandText("SELECT * FROM MCH_ITEM WHERE MCH_NO = :MCH_NO");
+    form.CDS_STOCK.setParam("MCH_NO", Value(bill.machine));
     form.CDS_STOCK.open();
     if (form.CDS_STOCK.recordCount() == 0) {
         run.op().log(bill.machine + texts::kUnknownMachine);
@@ -150,16 +154,19 @@ void copyBill(RunContext& run, const db::Family& family, const db::RowSet& row, 
     bill.stock = form.CDS_STOCK.field("STOCK_ID").asString();
     values[kStockColumn] = Value(bill.stock);
 
-    const std::string key =
-        " WHERE SAL_DATE = " + text::quoted(bill.date) + " AND SAL_NO = " + text::quoted(bill.number);
+    const std::string key = " WHERE SAL_DATE = :SAL_DATE AND SAL_NO = :SAL_NO";
     form.CDS_T1.close();
     form.CDS_T1.setCommandText(std::string("SELECT SAL_DATE,SAL_NO FROM ") + family.erpMaster + key);
+    form.CDS_T1.setParam("SAL_DATE", Value(bill.date));
+    form.CDS_T1.setParam("SAL_NO", Value(bill.number));
     form.CDS_T1.open();
     std::exception_ptr deleteFailure;
     if (form.CDS_T1.recordCount() > 0) {
         try {
             form.CDS_T1.close();
             form.CDS_T1.setCommandText(std::string("DELETE FROM ") + family.erpMaster + key);
+            form.CDS_T1.setParam("SAL_DATE", Value(bill.date));
+            form.CDS_T1.setParam("SAL_NO", Value(bill.number));
             form.CDS_T1.execute();
         } catch (const std::exception&) {
             deleteFailure = std::current_exception();
@@ -189,8 +196,21 @@ void copyBills(RunContext& run, const db::Family& family) {
     if (bills.recordCount() == 0) return;
     run.op().setBillProgress(0, bills.recordCount());
     BillState bill;
+    // The ERP writes of up to kBillsPerCommit bills share one transaction: a commit waits for the disk,
+    // and a stop before it loses nothing that a later run does not copy again, since the family's store
+    // rows stay 'Wait' until its 'True' marking, which runs after the last commit. A bill that fails
+    // still fails alone (its statement is undone, the transaction goes on).
+    constexpr int kBillsPerCommit = 100;
+    std::optional<ErpGroup> group;
+    int billsInGroup = 0;
     for (bills.first(); !bills.eof(); bills.next()) {
-        ErpGroup group(run.form.SQLConnection1);
+        if (billsInGroup == kBillsPerCommit) {
+            group->commit();
+            group.reset();
+            billsInGroup = 0;
+        }
+        if (!group) group.emplace(run.form.SQLConnection1);
+        ++billsInGroup;
         run.op().repaint();
         std::string gregorian;
         if (exported(run, family, bills, gregorian)) {
@@ -204,8 +224,8 @@ void copyBills(RunContext& run, const db::Family& family) {
         } catch (const std::exception&) {
             run.op().log(bill.date + bill.number + "!");
         }
-        group.commit();
     }
+    if (group) group->commit();
 }
 
 }  // namespace lumvik::transfer
