@@ -3,13 +3,14 @@
 // collector is skipped and the run's fixed pauses are not counted. For comparison the same number of
 // header and line inserts goes through one prepared statement in one transaction: the engine's limit.
 //
-//   lumvik-bench [--bills N] [--lines L] [--dir DIR] [--server HOST --password PW] [--no-embedded]
-//   [--profile]
-//                [--no-indexes]
+//   lumvik-bench [--bills N] [--lines L] [--days D] [--dir DIR] [--server HOST --password PW]
+//                [--no-embedded] [--profile] [--no-indexes]
 //
 // --profile adds the statements that took the most time; --no-indexes creates both databases without
-// their look-up indexes.
+// their look-up indexes; --days spreads the bills over that many days, as a store that was offline sends
+// them.
 
+#include "app/date_forms.h"
 #include "app/form_core.h"
 #include "app/platform.h"
 #include "db/connections.h"
@@ -40,6 +41,7 @@ namespace {
 struct Options {
     int bills = 3000;
     int lines = 5;
+    int days = 1;  // the bills spread over this many days up to 2012/12/10, as a backlog
     std::filesystem::path dir = std::filesystem::temp_directory_path() / "lumvik-bench";
     std::string server;
     std::string password = "masterkey";
@@ -111,8 +113,14 @@ void fillErp(db::Connection& erp) {
 
 void fillStore(db::Connection& store, const Options& o) {
     store.beginGroup();
-    const std::string day = "101/12/10";
+    std::vector<std::string> days;
+    for (int d = 0; d < o.days; ++d) {
+        const std::chrono::year_month_day date{std::chrono::sys_days{std::chrono::year{2012} / 12 / 10} -
+                                               std::chrono::days{d}};
+        days.push_back(dates::gregorianToRoc(dates::gregorianText(date)));
+    }
     for (int b = 0; b < o.bills; ++b) {
+        const std::string& day = days[static_cast<std::size_t>(b % o.days)];
         const int family = b % 10 < 7 ? 0 : b % 10 - 6;
         const auto& f = db::family(family);
         const std::string machine = "0" + std::to_string(b % 4 + 1);
@@ -313,6 +321,8 @@ int main(int argc, char** argv) {
         auto next = [&] { return i + 1 < argc ? std::string(argv[++i]) : std::string(); };
         if (std::strcmp(argv[i], "--bills") == 0)
             o.bills = std::stoi(next());
+        else if (std::strcmp(argv[i], "--days") == 0)
+            o.days = std::max(1, std::stoi(next()));
         else if (std::strcmp(argv[i], "--lines") == 0)
             o.lines = std::stoi(next());
         else if (std::strcmp(argv[i], "--dir") == 0)
@@ -328,9 +338,9 @@ int main(int argc, char** argv) {
         else if (std::strcmp(argv[i], "--no-indexes") == 0)
             o.indexes = false;
         else {
-            std::cerr
-                << "usage: lumvik-bench [--bills N] [--lines L] [--dir DIR] [--server HOST --password PW]"
-                   " [--no-embedded] [--profile] [--no-indexes]\n";
+            std::cerr << "usage: lumvik-bench [--bills N] [--lines L] [--days D] [--dir DIR] [--server HOST "
+                         "--password PW]"
+                         " [--no-embedded] [--profile] [--no-indexes]\n";
             return 2;
         }
     }
