@@ -13,10 +13,12 @@ using db::Value;
 
 namespace {
 
-// The line cost statement, its values bound.
+// The line cost statement, its values bound. The keys are compared as wide texts, as the quoted
+// texts were: a key longer than the line's column then matches no line instead of failing.
 constexpr const char* kCostStatement =
-    "UPDATE POS_SUB SET AVG_COST = ?\r\n, STD_COST = ?\r\nWHERE SAL_DATE = ?\r\nAND SAL_NO = ?\r\n"
-    "AND PROD_ID = ?\r\nand CAST(ORD_NO AS Int) = ?";
+    "UPDATE POS_SUB SET AVG_COST = ?\r\n, STD_COST = ?\r\nWHERE SAL_DATE = CAST(? AS VARCHAR(255))\r\n"
+    "AND SAL_NO = CAST(? AS VARCHAR(255))\r\nAND PROD_ID = CAST(? AS VARCHAR(255))\r\n"
+    "and CAST(ORD_NO AS Int) = ?";
 
 // A number text as the SQL literal it spells: digits with an optional point are an exact decimal,
 // a text with an exponent is a double.
