@@ -942,7 +942,7 @@ void Connection::execute(std::string_view sql, const std::vector<Value>& params)
 
 void Connection::beginGroup(const GroupOptions& options) {
     if (group_) throw DbError(name_ + ": a group of statements is already open");
-    group_ = std::make_unique<Transaction>(*this, false, options);
+    group_ = std::make_unique<Transaction>(*this, options.readOnly, options);
 }
 
 void Connection::commitGroup() {

@@ -140,6 +140,7 @@ class Connection;
 struct GroupOptions {
     bool snapshot = false;
     bool noWait = false;
+    bool readOnly = false;  // only reads: a write inside the group fails
 };
 
 // A transaction of our own: read committed, waiting on locks. It is rolled back when it goes out of

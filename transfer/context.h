@@ -91,4 +91,23 @@ class ErpGroup {
     db::Connection& erp_;
 };
 
+// Reads of the store database that share one read-only, read-committed transaction (they see every
+// committed change, as reads of their own would), ended with the object.
+class StoreReads {
+  public:
+    explicit StoreReads(db::Connection& store) : store_(store) { store_.beginGroup({.readOnly = true}); }
+    ~StoreReads() {
+        try {
+            store_.commitGroup();
+        } catch (...) {
+            // Nothing was written; a connection that is gone has ended the transaction already.
+        }
+    }
+    StoreReads(const StoreReads&) = delete;
+    StoreReads& operator=(const StoreReads&) = delete;
+
+  private:
+    db::Connection& store_;
+};
+
 }  // namespace lumvik::transfer

@@ -15,6 +15,13 @@ using text::trimmed;
 
 namespace {
 
+// A bound value compared with an ERP column, cast wide: a store value longer than the column (a date
+// one digit too wide for SAL_DATE, a code longer than the ERP's) is then compared and found in no row,
+// as it is when written into the statement, instead of failing the statement.
+std::string wideKey(const char* param) {
+    return std::string("CAST(") + param + " AS VARCHAR(255))";
+}
+
 // The header insert, with every value bound: the statement text never changes, so it is prepared
 // once, and no value from the store can alter it.
 std::string headerInsert(const db::Family& family) {
@@ -114,8 +121,8 @@ bool exported(RunContext& run, const db::Family& family, const db::RowSet& row, 
     } else {
         gregorian = dates::rocToGregorian(row.field("SAL_DATE").asString());
         // The bill's values bound: one prepared statement for every bill.
-        q.sql().add("WHERE SAL_DATE = ? ");
-        q.sql().add("AND SAL_NO = ? ");
+        q.sql().add("WHERE SAL_DATE = " + wideKey("?") + " ");
+        q.sql().add("AND SAL_NO = " + wideKey("?") + " ");
         q.setParams({Value(gregorian), Value(trimmed(row.field("SAL_NO").asString()))});
     }
     q.open();
@@ -144,7 +151,7 @@ void copyBill(RunContext& run, const db::Family& family, const db::RowSet& row, 
     auto values = headerValues(run, row, bill);
 
     form.CDS_STOCK.close();
-    form.CDS_STOCK.setCommandText("SELECT * FROM MCH_ITEM WHERE MCH_NO = :MCH_NO");
+    form.CDS_STOCK.setCommandText("SELECT * FROM MCH_ITEM WHERE MCH_NO = " + wideKey(":MCH_NO"));
     form.CDS_STOCK.setParam("MCH_NO", Value(bill.machine));
     form.CDS_STOCK.open();
     if (form.CDS_STOCK.recordCount() == 0) {
@@ -154,7 +161,8 @@ void copyBill(RunContext& run, const db::Family& family, const db::RowSet& row, 
     bill.stock = form.CDS_STOCK.field("STOCK_ID").asString();
     values[kStockColumn] = Value(bill.stock);
 
-    const std::string key = " WHERE SAL_DATE = :SAL_DATE AND SAL_NO = :SAL_NO";
+    const std::string key =
+        " WHERE SAL_DATE = " + wideKey(":SAL_DATE") + " AND SAL_NO = " + wideKey(":SAL_NO");
     form.CDS_T1.close();
     form.CDS_T1.setCommandText(std::string("SELECT SAL_DATE,SAL_NO FROM ") + family.erpMaster + key);
     form.CDS_T1.setParam("SAL_DATE", Value(bill.date));
@@ -201,6 +209,9 @@ void copyBills(RunContext& run, const db::Family& family) {
     // rows stay 'Wait' until its 'True' marking, which runs after the last commit. A bill that fails
     // still fails alone (its statement is undone, the transaction goes on).
     constexpr int kBillsPerCommit = 100;
+    // The walk only reads the store: its reads share one read-only transaction instead of starting and
+    // ending one for every bill.
+    StoreReads storeReads(run.form.SQLConSource);
     std::optional<ErpGroup> group;
     int billsInGroup = 0;
     for (bills.first(); !bills.eof(); bills.next()) {
