@@ -1,6 +1,7 @@
 #include "db/codepage.h"
 
 #include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
 
 #include <memory>
 #include <stdexcept>
@@ -12,6 +13,34 @@ struct ConverterCloser {
     void operator()(UConverter* c) const { ucnv_close(c); }
 };
 
+// Bytes that are no character of the code page (a POS that cuts a name at a byte width leaves half a
+// character, such as "\xBE\x50\xA4") must still reach the other database unchanged. Each such byte
+// becomes one code point of a private-use stretch that the code page leaves unmapped (U+F849 to
+// U+F8F7), and that code point becomes the byte again.
+constexpr UChar32 kRawByteBase = 0xF850;  // byte 0x80; byte 0xFF is U+F8CF
+
+void U_EXPORT2 rawBytesToUnicode(const void*, UConverterToUnicodeArgs* args, const char* codeUnits,
+                                 int32_t length, UConverterCallbackReason reason, UErrorCode* err) {
+    if (reason > UCNV_IRREGULAR) return;  // reset, close, clone
+    *err = U_ZERO_ERROR;
+    for (int32_t i = 0; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(codeUnits[i]);
+        const UChar unit = byte < 0x80 ? byte : static_cast<UChar>(kRawByteBase + (byte - 0x80));
+        ucnv_cbToUWriteUChars(args, &unit, 1, 0, err);
+    }
+}
+
+void U_EXPORT2 rawBytesFromUnicode(const void*, UConverterFromUnicodeArgs* args, const UChar*, int32_t,
+                                   UChar32 codePoint, UConverterCallbackReason reason, UErrorCode* err) {
+    if (reason > UCNV_IRREGULAR) return;
+    *err = U_ZERO_ERROR;
+    // Characters the code page lacks become "?".
+    char byte = '?';
+    if (codePoint >= kRawByteBase && codePoint < kRawByteBase + 0x80)
+        byte = static_cast<char>(0x80 + (codePoint - kRawByteBase));
+    ucnv_cbFromUWriteBytes(args, &byte, 1, 0, err);
+}
+
 // One converter per direction and thread: ICU converters keep state and are not thread-safe.
 UConverter* converter() {
     thread_local std::unique_ptr<UConverter, ConverterCloser> conv = [] {
@@ -21,6 +50,11 @@ UConverter* converter() {
             throw std::runtime_error(std::string("The code page 950 converter is not available: ") +
                                      u_errorName(status));
         }
+        ucnv_setToUCallBack(c.get(), rawBytesToUnicode, nullptr, nullptr, nullptr, &status);
+        ucnv_setFromUCallBack(c.get(), rawBytesFromUnicode, nullptr, nullptr, nullptr, &status);
+        if (U_FAILURE(status))
+            throw std::runtime_error(std::string("The code page 950 converter cannot be set up: ") +
+                                     u_errorName(status));
         return c;
     }();
     return conv.get();
@@ -85,10 +119,6 @@ std::string fromUtf8(std::string_view utf8) {
     std::string out(wide.size() * 2 + 1, '\0');
     status = U_ZERO_ERROR;
     ucnv_reset(cp);
-    // Characters the code page lacks become the converter's substitution byte; "?" is clearer.
-    const char sub = '?';
-    ucnv_setSubstChars(cp, &sub, 1, &status);
-    status = U_ZERO_ERROR;
     const int32_t on = ucnv_fromUChars(cp, out.data(), static_cast<int32_t>(out.size()),
                                        reinterpret_cast<const UChar*>(wide.data()),
                                        static_cast<int32_t>(wide.size()), &status);

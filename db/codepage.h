@@ -10,8 +10,10 @@
 namespace lumvik::cp950 {
 
 // Code page 950 bytes to UTF-8. User-defined characters (for example FA 40) map to the private use
-// area the way Windows maps them, so they come back unchanged through fromUtf8. A byte sequence that
-// is no character of the code page becomes U+FFFD.
+// area the way Windows maps them, so they come back unchanged through fromUtf8. A byte that is part
+// of no character of the code page (half a character left by a cut, a lone lead byte) becomes one
+// code point of U+F850..U+F8CF, which the code page leaves unmapped, and fromUtf8 turns it back into
+// the same byte: texts pass from one database to the other unchanged.
 [[nodiscard]] std::string toUtf8(std::string_view bytes);
 
 // UTF-8 to code page 950 bytes. A character the code page lacks becomes "?".

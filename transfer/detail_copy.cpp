@@ -13,6 +13,13 @@ using text::trimmed;
 
 namespace {
 
+// A bound value compared with an ERP column, cast wide: a store value longer than the column (a date
+// one digit too wide for SAL_DATE, a code longer than the ERP's) is then compared and found in no row,
+// as it is when written into the statement, instead of failing the statement.
+std::string wideKey(const char* param) {
+    return std::string("CAST(") + param + " AS VARCHAR(255))";
+}
+
 std::string lineColumns() {
     std::string columns;
     for (std::size_t i = 0; i < db::kErpLineColumns.size(); ++i)
@@ -37,7 +44,7 @@ Resolution resolveProduct(RunContext& run, const db::RowSet& line, const BillSta
     db::RowSet& product = run.form.CDS_T2;
     const std::string code = trimmed(line.field("PDC_NO").asString());
     product.close();
-    product.setCommandText("SELECT * FROM PRODUCT  WHERE PROD_ID = :CODE");
+    product.setCommandText("SELECT * FROM PRODUCT  WHERE PROD_ID = " + wideKey(":CODE"));
     product.setParam("CODE", Value(code));
     product.open();
     Resolution r;
@@ -55,7 +62,8 @@ Resolution resolveProduct(RunContext& run, const db::RowSet& line, const BillSta
     // The product values come from the first product whose code or barcode is the code; the
     // category stays the one of the exact code.
     product.close();
-    product.setCommandText("SELECT * FROM PRODUCT  WHERE PROD_ID = :CODE OR PROD_BARCODE = :CODE");
+    product.setCommandText("SELECT * FROM PRODUCT  WHERE PROD_ID = " + wideKey(":CODE") +
+                           " OR PROD_BARCODE = " + wideKey(":CODE"));
     product.setParam("CODE", Value(lookFor));
     product.open();
     if (lookFor != code) r.pdItemId = product.field("PD_ITEMID").asString();
@@ -83,7 +91,7 @@ Costs lineCosts(RunContext& run, const db::RowSet& line, const db::RowSet& produ
         packs.close();
         packs.sql().clear();
         packs.sql().add("SELECT * FROM PROD_SALE ");
-        packs.sql().add(" WHERE  SAL_BARCODE = ? ");
+        packs.sql().add(" WHERE  SAL_BARCODE = " + wideKey("?") + " ");
         packs.setParams({Value(line.field("V_BAR_CODE").asString())});
         packs.open();
         if (packs.field("SAL_BARCODE").isNull() || packs.field("STD_COST").asFloat() == 0) {
@@ -179,8 +187,8 @@ void copyLines(RunContext& run, const db::Family& family, BillState& bill) {
     FormCore& form = run.form;
     form.CDS_T1.close();
     // The bill's values are bound, so each of these statements is prepared once for all bills.
-    form.CDS_T1.setCommandText(std::string("DELETE FROM ") + family.erpLines +
-                               " WHERE SAL_DATE = :SAL_DATE  and SAL_NO = :SAL_NO");
+    form.CDS_T1.setCommandText(std::string("DELETE FROM ") + family.erpLines + " WHERE SAL_DATE = " +
+                               wideKey(":SAL_DATE") + "  and SAL_NO = " + wideKey(":SAL_NO"));
     form.CDS_T1.setParam("SAL_DATE", Value(bill.date));
     form.CDS_T1.setParam("SAL_NO", Value(bill.number));
     form.CDS_T1.execute();
