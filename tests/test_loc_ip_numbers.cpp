@@ -4,7 +4,17 @@
 #include "tests/support/temp_dir.h"
 #include "transfer/loc_ip.h"
 
+#include "db/atomic_file.h"
+
 #include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
 
 using namespace lumvik;
 
@@ -32,6 +42,32 @@ TEST(LocIp, TheFileIsReplacedWhole) {
     EXPECT_EQ(lumvik::testing::readBytes(dir.path() / transfer::kLocIpFileName), "END\r\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1)
         << "a temporary file was left";
+}
+
+// A writer killed at any moment leaves the old file or the new one, whole: never a mix, a cut or
+// nothing.
+TEST(LocIp, AWriterKilledAtAnyMomentLeavesAWholeFile) {
+    lumvik::testing::TempDir dir;
+    const auto file = dir.path() / transfer::kLocIpFileName;
+    constexpr std::size_t kSize = 256 * 1024;
+    writeFileAtomically(file, std::string(kSize, 'a'));
+    std::mt19937 random(7);
+    for (int round = 0; round < 15; ++round) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int i = 0;; ++i)
+                writeFileAtomically(file, std::string(kSize, static_cast<char>('a' + i % 26)));
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500 + random() % 20'000));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        const std::string bytes = lumvik::testing::readBytes(file);
+        ASSERT_EQ(bytes.size(), kSize) << "round " << round;
+        EXPECT_EQ(bytes.find_first_not_of(bytes.front()), std::string::npos) << "round " << round;
+    }
 }
 
 TEST(SummaryNumbers, RoundingGroupingAndDecimals) {
