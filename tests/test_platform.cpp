@@ -167,27 +167,24 @@ TEST(PlatformCommandLine, FollowsTheRulesOfWindowsPrograms) {
         EXPECT_EQ(splitCommandLine(c.line), c.expected) << "command line: " << c.line;
 }
 
-TEST_F(PlatformTest, KnowsTheFolderOfItsExecutableAndWhichFilesExist) {
+TEST_F(PlatformTest, KnowsTheFolderOfItsExecutableWhichFilesExistAndTheLocalTime) {
     EXPECT_TRUE(fs::equivalent(platform->programDirectory(), binDirectory()));
     std::ofstream(temp() / "present.ini") << "x";
     EXPECT_TRUE(platform->fileExists(temp() / "present.ini"));
     EXPECT_TRUE(platform->fileExists(temp()));
     EXPECT_FALSE(platform->fileExists(temp() / "absent.ini"));
-}
 
-TEST_F(PlatformTest, TellsTheLocalTime) {
     using namespace std::chrono;
     // Eight hours east of UTC without summer time: universal time would be off by exactly that.
     const ScopedEnv zone("TZ", "CST-8");
     const sys_seconds before = floor<seconds>(system_clock::now()) + 8h;
     const LocalTime now = platform->now();
-    const sys_seconds after = floor<seconds>(system_clock::now()) + 8h;
     ASSERT_TRUE(now.date.ok());
     EXPECT_LE(before, sys_days{now.date} + now.time.to_duration());
-    EXPECT_LE(sys_days{now.date} + now.time.to_duration(), after);
+    EXPECT_LE(sys_days{now.date} + now.time.to_duration(), floor<seconds>(system_clock::now()) + 8h);
 }
 
-TEST_F(PlatformTest, StartsTheProgramBesideItselfElseAsGivenElseFromTheSearchPath) {
+TEST_F(PlatformTest, StartsTheProgramBesideItselfElseAsGivenElseFromTheSearchPathOrFails) {
     const RemoveOnExit besideUs{platform->programDirectory() / unique};
     writeScript(besideUs.path, "echo beside; shift; printf '%s\\n' \"$@\"");
     writeScript(onPath(unique), "echo search path");
@@ -197,9 +194,7 @@ TEST_F(PlatformTest, StartsTheProgramBesideItselfElseAsGivenElseFromTheSearchPat
     EXPECT_EQ(reportOf(quoted(temp() / "else where" / unique)), "given\n");
     fs::remove(besideUs.path);
     EXPECT_EQ(reportOf(unique), "search path\n");
-}
 
-TEST_F(PlatformTest, FailsForProgramsThatCannotBeStarted) {
     const fs::path notExecutable = onPath(unique + "-plain");
     writeScript(notExecutable, "true");
     fs::permissions(notExecutable, fs::perms::owner_read | fs::perms::owner_write);
@@ -208,10 +203,9 @@ TEST_F(PlatformTest, FailsForProgramsThatCannotBeStarted) {
     fs::permissions(noInterpreter, fs::perms::owner_all);
     // The last is found and executable, yet exec fails: only the child can tell.
     for (const std::string& line :
-         {std::string(), std::string("   "), unique + "-missing" + " argument", quoted(temp() / "missing"),
-          notExecutable.filename().string(), quoted(notExecutable), quoted(temp()), quoted(noInterpreter)}) {
+         {std::string(), std::string("   "), unique + "-missing argument", quoted(temp() / "missing"),
+          notExecutable.filename().string(), quoted(notExecutable), quoted(temp()), quoted(noInterpreter)})
         EXPECT_FALSE(platform->startProgram(line)) << line;
-    }
 }
 
 TEST_F(PlatformTest, StartsTheProgramDetachedWithoutWaitingForIt) {
@@ -241,7 +235,6 @@ TEST_F(PlatformTest, OpensAPathWithXdgOpenAsOneArgument) {
     writeScript(onPath("xdg-open"), "echo $#; printf '%s\\n' \"$@\"", (temp() / "opened").string());
     ASSERT_TRUE(platform->openWithDefault("/some dir/report 1.txt"));
     EXPECT_EQ(awaitFile(temp() / "opened"), "1\n/some dir/report 1.txt\n");
-
     const ScopedEnv noOpener("PATH", (temp() / "windows").string());
     EXPECT_FALSE(platform->openWithDefault("/some dir/report 1.txt"));
 }
@@ -276,25 +269,20 @@ TEST_F(PlatformTest, AWindowClassExistsExactlyWhileItsOneRegistrationLives) {
     EXPECT_TRUE(exists(windowClass));
 }
 
-TEST_F(PlatformTest, TheStandinHoldsItsClassRecordsItsCallAndEnds) {
-    const fs::path log = temp() / "calls.log";
-    Child held({standin, "--class", "TFHarvo", "--seconds", "60", "--record", log.string(), "a", "b c"});
-    // It registers before it records.
-    EXPECT_EQ(awaitFile(log), "sibling-standin a b c\n");
+TEST_F(PlatformTest, TheStandinHoldsItsClassRecordsItsCallAndActsAsTheSiblingItIsNamedAfter) {
+    const fs::path calls = temp() / "calls.log";
+    Child held({standin, "--class", "TFHarvo", "--seconds", "60", "--record", calls.string(), "a", "b c"});
+    EXPECT_EQ(awaitFile(calls), "sibling-standin a b c\n");  // it registers before it records
     EXPECT_TRUE(exists("TFHarvo"));
     held.stop();  // killed
     EXPECT_FALSE(exists("TFHarvo"));
-
     Child timed({standin, "--class", "TFormDisQuorrel", "--seconds", "1"});
     EXPECT_TRUE(waitFor([&] { return exists("TFormDisQuorrel"); }));
     EXPECT_EQ(timed.wait(), 0);
     EXPECT_FALSE(exists("TFormDisQuorrel"));
-
     EXPECT_EQ(Child({standin, "--seconds", "soon"}).wait(), 2);
     EXPECT_EQ(Child({standin, "--class"}).wait(), 2);
-}
 
-TEST_F(PlatformTest, TheStandinActsAsTheSiblingItIsNamedAfter) {
     for (const char* name : {"Harvo.exe", "Quorrel.exe", "Wendry.exe"})
         fs::copy_file(standin, temp() / name);
     const auto started = std::chrono::steady_clock::now();
@@ -302,7 +290,6 @@ TEST_F(PlatformTest, TheStandinActsAsTheSiblingItIsNamedAfter) {
     EXPECT_TRUE(waitFor([&] { return exists("TFHarvo"); }));
     EXPECT_TRUE(waitFor([&] { return !exists("TFHarvo"); }));
     EXPECT_GE(std::chrono::steady_clock::now() - started, 1500ms);
-
     EXPECT_EQ(Child({(temp() / "Quorrel.exe").string(), "x"}).wait(), 0);
     ASSERT_TRUE(platform->startProgram(quoted(temp() / "Wendry.exe") + " xx 2012/12/10"));
     const fs::path log = temp() / "siblings.log";

@@ -3,11 +3,12 @@
 #include "db/codepage.h"
 #include "db/fb_client.h"
 #include "db/sql_access.h"
-#include "tests/support/test_databases.h"
+#include "tests/support/run_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <future>
 #include <string>
 #include <vector>
@@ -34,18 +35,9 @@ bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// Every row of a query, its fields as text joined with "|", NULL as "<null>".
-Lines rowsOf(Connection& connection, const std::string& sql) {
-    RowSet rows(&connection, "rows");
+void openWith(RowSet& rows, const std::string& sql) {
     rows.setCommandText(sql);
     rows.open();
-    Lines out(static_cast<std::size_t>(rows.recordCount()));
-    for (std::string& line : out) {
-        for (int i = 0; i < rows.fieldCount(); ++i)
-            line += (i ? "|" : "") + (rows.field(i).isNull() ? "<null>" : rows.field(i).asString());
-        rows.next();
-    }
-    return out;
 }
 
 class SqlAccess : public ::testing::Test {
@@ -57,11 +49,13 @@ class SqlAccess : public ::testing::Test {
             "CREATE TABLE T (ID INTEGER, NAME VARCHAR(20), CODE CHAR(4), AMT NUMERIC(15,2), RATE DOUBLE "
             "PRECISION, QTY SMALLINT, BIG NUMERIC(18,4), MARK VARCHAR(5))");
     }
-    void insertRow(const std::string& values) { conn->execute("INSERT INTO T VALUES (" + values + ")"); }
-    void insertIds(std::initializer_list<int> ids) {
-        for (int id : ids)
-            insertRow(std::to_string(id) + ", 'n" + std::to_string(id) +
-                      "', NULL, NULL, NULL, NULL, NULL, NULL");
+    // Rows of T, each given by its values; an ID alone stands for "ID, 'nID'" and NULL elsewhere.
+    void insertRows(const Lines& rows) {
+        for (const std::string& row : rows) {
+            const std::string values =
+                contains(row, ",") ? row : row + ", 'n" + row + "', NULL, NULL, NULL, NULL, NULL, NULL";
+            conn->execute("INSERT INTO T VALUES (" + values + ")");
+        }
     }
 
     TempDir dir;
@@ -69,33 +63,42 @@ class SqlAccess : public ::testing::Test {
     std::unique_ptr<Connection> conn;
 };
 
-TEST_F(SqlAccess, ConnectsToTheTrimmedDatabaseMadeInDialectThreeOrSaysWhatIsMissing) {
+TEST_F(SqlAccess, ConnectsToTheTrimmedDatabaseInDialectThreeAndErrorsSayWhatIsWrong) {
     auto padded = embeddedConnection("  " + file + " \t");
     EXPECT_EQ(scalar(*padded, "SELECT MON$SQL_DIALECT FROM MON$DATABASE"), "3");
     EXPECT_EQ(scalar(*padded, "SELECT TRIM(COALESCE(RDB$CHARACTER_SET_NAME, 'NONE')) FROM RDB$DATABASE"),
               "NONE");
     Connection none("SQLConSource");
-    EXPECT_PRED2(contains, errorOf([&] { none.open(); }).what(), "Database");
     auto missing = embeddedConnection(dir.file("absent.fdb"));
-    EXPECT_PRED2(contains, errorOf([&] { missing->open(); }).what(), "absent.fdb");
+    RowSet rows(conn.get(), "rows");
+    rows.setCommandText("SELECT NO_SUCH_COLUMN FROM T");
+    const std::vector<std::pair<std::function<void()>, Lines>> cases{
+        {[&] { none.open(); }, {"Database"}},
+        {[&] { missing->open(); }, {"absent.fdb"}},
+        {[] { (void)loadClientLibrary("libnosuchfbclient.so.9"); }, {"libnosuchfbclient.so.9"}},
+        {[&] { conn->execute("SELECT * FROM NO_SUCH_TABLE"); }, {"Table unknown", "NO_SUCH_TABLE"}},
+        {[&] { rows.open(); }, {"Column unknown"}},
+    };
+    for (const auto& [action, parts] : cases) {
+        const std::string error = errorOf(action).what();
+        for (const std::string& part : parts)
+            EXPECT_PRED2(contains, error, part);
+    }
     EXPECT_FALSE(missing->connected());
-    EXPECT_PRED2(contains, errorOf([] { (void)loadClientLibrary("libnosuchfbclient.so.9"); }).what(),
-                 "libnosuchfbclient.so.9");
+    EXPECT_TRUE(errorOf([&] { conn->execute("SELECT * FROM NO_SUCH_TABLE"); }).hasCode(335544569));
 }
 
 TEST_F(SqlAccess, FieldsReadAsTextInTheirShortestFormByNameOrPosition) {
-    insertRow("1, 'a', 'x', 12.50, 0.1, 7, 12345678901234.5678, NULL");
-    insertRow("2, 'Ab', 'y', 2.00, 333.65, -3, -0.0500, NULL");
-    insertRow("3, 'c', 'z', -0.50, 1e20, 0, 0, NULL");
-    insertRow("4, NULL, NULL, NULL, NULL, NULL, NULL, NULL");
+    insertRows({"1, 'a', 'x', 12.50, 0.1, 7, 12345678901234.5678, NULL",
+                "2, 'Ab', 'y', 2.00, 333.65, -3, -0.0500, NULL", "3, 'c', 'z', -0.50, 1e20, 0, 0, NULL",
+                "4, NULL, NULL, NULL, NULL, NULL, NULL, NULL"});
     // CHAR keeps its blanks.
     EXPECT_EQ(rowsOf(*conn, "SELECT AMT, RATE, QTY, BIG, CODE FROM T ORDER BY ID"),
               (Lines{"12.5|0.1|7|12345678901234.5678|x   ", "2|333.65|-3|-0.05|y   ", "-0.5|1E+20|0|0|z   ",
                      "<null>|<null>|<null>|<null>|<null>"}));
 
     RowSet rows(conn.get(), "rows");
-    rows.setCommandText("SELECT ID, NAME AS Nm, BIG FROM T WHERE ID IN (2, 4) ORDER BY ID DESC");
-    rows.open();
+    openWith(rows, "SELECT ID, NAME AS Nm, BIG FROM T WHERE ID IN (2, 4) ORDER BY ID DESC");
     EXPECT_EQ(rows.field("nm").asString(), "");
     EXPECT_EQ(rows.field("BIG").asFloat(), 0);
     EXPECT_STREQ(errorOf([&] { (void)rows.field("BIG").variantFloat(); }).what(),
@@ -108,8 +111,7 @@ TEST_F(SqlAccess, FieldsReadAsTextInTheirShortestFormByNameOrPosition) {
     EXPECT_EQ(rows.field("nm").asString(), "Ab");
     EXPECT_DOUBLE_EQ(rows.field("BIG").asFloat(), -0.05);
 
-    rows.setCommandText("SELECT * FROM T WHERE ID = 99");
-    rows.open();
+    openWith(rows, "SELECT * FROM T WHERE ID = 99");
     EXPECT_TRUE(rows.eof());
     EXPECT_EQ(rows.recordCount(), 0);
     EXPECT_TRUE(rows.field("name").isNull());
@@ -117,90 +119,55 @@ TEST_F(SqlAccess, FieldsReadAsTextInTheirShortestFormByNameOrPosition) {
 
 TEST_F(SqlAccess, Big5TextCrossesTheBoundaryByteForByte) {
     // 中 is A4 A4; FA 40 and 81 40 are user-defined characters that Windows maps to the private use area.
-    const std::string chinese = cp950::toUtf8("\xA4\xA4\xB0\x50");
-    const std::string userDefined = cp950::toUtf8("\xFA\x40\x81\x40");
-    conn->execute("INSERT INTO T (ID, NAME) VALUES (1, '" + chinese + "')");
-    conn->execute("INSERT INTO T (ID, NAME) VALUES (2, ?)", {Value(userDefined)});
-    EXPECT_EQ(rowsOf(*conn, "SELECT NAME FROM T ORDER BY ID"), (Lines{chinese, userDefined}));
+    const Lines bytes{"\xA4\xA4\xB0\x50", "\xFA\x40\x81\x40"};
+    conn->execute("INSERT INTO T (ID, NAME) VALUES (0, '" + cp950::toUtf8(bytes[0]) + "')");
+    conn->execute("INSERT INTO T (ID, NAME) VALUES (1, ?)", {Value(cp950::toUtf8(bytes[1]))});
+    EXPECT_EQ(rowsOf(*conn, "SELECT NAME FROM T ORDER BY ID"),
+              (Lines{cp950::toUtf8(bytes[0]), cp950::toUtf8(bytes[1])}));
     // What the database holds are the code page bytes themselves.
-    const auto holds = [&](int id, const std::string& bytes) {
+    for (std::size_t id = 0; id < bytes.size(); ++id) {
         std::string literal = "''";
-        for (unsigned char byte : bytes)
+        for (unsigned char byte : bytes[id])
             literal += " || ASCII_CHAR(" + std::to_string(byte) + ")";
-        return scalar(*conn,
-                      "SELECT COUNT(*) FROM T WHERE ID = " + std::to_string(id) + " AND NAME = " + literal);
-    };
-    EXPECT_EQ(holds(1, "\xA4\xA4\xB0\x50"), "1");
-    EXPECT_EQ(holds(2, "\xFA\x40\x81\x40"), "1");
-}
-
-TEST_F(SqlAccess, QueriesSendTheirLinesWithLineBreaksAndReadForward) {
-    insertIds({1, 2, 3});
-    SqlQuery query(*conn, "SQLQuery1");
-    // The comment would swallow the rest if the lines were run together.
-    query.sql() << "SELECT ID -- the key"
-                << "FROM T ORDER BY ID";
-    EXPECT_EQ(query.sql().text(), "SELECT ID -- the key\r\nFROM T ORDER BY ID\r\n");
-    query.open();
-    std::string seen;
-    for (; !query.eof(); query.next())
-        seen += query.field("ID").asString();
-    EXPECT_EQ(seen, "123");
-
-    query.sql().clear();
-    query.sql() << "DELETE FROM T WHERE ID < 3";
-    query.execSql();
-    query.sql().clear();
-    query.sql() << "SELECT NAME FROM T WHERE ID < 3";
-    query.open();
-    EXPECT_TRUE(query.eof());
-    EXPECT_EQ(query.field("NAME").asString(), "");
-    EXPECT_EQ(scalar(*conn, "SELECT COUNT(*) FROM T"), "1");
-}
-
-TEST(ParamParsing, NamesOutsideQuotesBecomeMarks) {
-    const auto p = parseParams(
-        "SELECT * FROM T WHERE A = :SAL_DATE AND B = ':NOT' AND \"C:D\" = :SAL_NO -- :NOPE\n AND E = "
-        ":sal_date");
-    EXPECT_EQ(p.text, "SELECT * FROM T WHERE A = ? AND B = ':NOT' AND \"C:D\" = ? -- :NOPE\n AND E = ?");
-    EXPECT_EQ(p.names, (Lines{"SAL_DATE", "SAL_NO", "sal_date"}));
-    EXPECT_EQ(parseParams("SELECT 'it''s :x' FROM T /* :y */ WHERE a = :z").names, Lines{"z"});
+        EXPECT_EQ(scalar(*conn, "SELECT COUNT(*) FROM T WHERE ID = " + std::to_string(id) +
+                                    " AND NAME = " + literal),
+                  "1");
+    }
 }
 
 TEST_F(SqlAccess, ParametersAreTypedByTheValueAssigned) {
-    insertRow("1, '15', 'x', 12.5, 1, 3, 1, NULL");
-    insertRow("2, '16', 'y', 7, 1, 4, 1, NULL");
+    insertRows({"1, '15', 'x', 12.5, 1, 3, 1, NULL", "2, '16', 'y', 7, 1, 4, 1, NULL"});
     RowSet rows(conn.get(), "CDS_T1");
     rows.setCommandText("Select * from T  WHERE NAME = :NAME  AND AMT = :AMT AND QTY = :QTY ");
     EXPECT_EQ(rows.paramNames(), (Lines{"NAME", "AMT", "QTY"}));
-    // A whole number against a text column, a text against a NUMERIC column, a double against SMALLINT.
-    rows.setParam("name", Value(std::int64_t{15}));
-    rows.setParam("AMT", Value("12.50"));
-    rows.setParam("QTY", Value(3.0));
-    rows.open();
-    ASSERT_EQ(rows.recordCount(), 1);
-    EXPECT_EQ(rows.field("ID").asString(), "1");
-    // New values, same text: the statement is not prepared again.
-    const auto prepares = conn->stats().prepares;
-    rows.setParam("NAME", Value("16"));
-    rows.setParam("AMT", Value::scaled(700, -2));
-    rows.setParam("QTY", Value(4));
-    rows.open();
-    EXPECT_EQ(rows.field("ID").asString(), "2");
+    // A whole number against a text column, a text against a NUMERIC column, a double against SMALLINT;
+    // then new values of other kinds for the same text, which is not prepared again.
+    const struct {
+        Value name, amt, qty;
+        const char* id;
+    } cases[] = {{Value(std::int64_t{15}), Value("12.50"), Value(3.0), "1"},
+                 {Value("16"), Value::scaled(700, -2), Value(4), "2"}};
+    std::uint64_t prepares = 0;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        rows.setParam("name", cases[i].name);
+        rows.setParam("AMT", cases[i].amt);
+        rows.setParam("QTY", cases[i].qty);
+        rows.open();
+        ASSERT_EQ(rows.recordCount(), 1);
+        EXPECT_EQ(rows.field("ID").asString(), cases[i].id);
+        if (i == 0) prepares = conn->stats().prepares;
+    }
     EXPECT_EQ(conn->stats().prepares, prepares);
-
     EXPECT_THROW(rows.setParam("NOPE", Value(1)), DbError);
     rows.setCommandText("SELECT * FROM T WHERE ID = :ID");
     EXPECT_PRED2(contains, errorOf([&] { rows.open(); }).what(), "No value for parameter 'ID'");
 }
 
 TEST_F(SqlAccess, PostedRowsAreWrittenToTheOneTableReadAndRefusedOnesDropped) {
-    insertRow("7, 'same', 'x', 1, NULL, 1, 1, 'keep'");
-    insertRow("7, 'same', 'x', 1, NULL, 1, 1, 'keep'");
-    insertRow("8, 'other', 'x', 1, 0.1, 1, 1, 'keep'");
+    insertRows({"7, 'same', 'x', 1, NULL, 1, 1, 'keep'", "7, 'same', 'x', 1, NULL, 1, 1, 'keep'",
+                "8, 'other', 'x', 1, 0.1, 1, 1, 'keep'"});
     RowSet rows(conn.get(), "CDS_T1");
-    rows.setCommandText("SELECT * FROM T WHERE ID IN (7, 8) ORDER BY ID");
-    rows.open();
+    openWith(rows, "SELECT * FROM T WHERE ID IN (7, 8) ORDER BY ID");
     EXPECT_EQ(rows.updateTable(), "T");
     // One of two equal rows (found by a NULL too), and one found by a double that is no exact decimal.
     rows.edit();
@@ -231,29 +198,18 @@ TEST_F(SqlAccess, PostedRowsAreWrittenToTheOneTableReadAndRefusedOnesDropped) {
               (Lines{"5|O'Brien|12.5|<null>", "7|same|1|keep", "7|same|99.5|keep", "8|changed|1|keep",
                      "9|<null>|<null>|<null>"}));
 
-    rows.setCommandText("SELECT a.ID, r.RDB$RELATION_ID FROM T a CROSS JOIN RDB$DATABASE r");
-    rows.open();
+    openWith(rows, "SELECT a.ID, r.RDB$RELATION_ID FROM T a CROSS JOIN RDB$DATABASE r");
     EXPECT_THROW((void)rows.updateTable(), DbError);
-}
-
-TEST_F(SqlAccess, StatementErrorsCarryTheServersTextAndCodes) {
-    const DbError unknownTable = errorOf([&] { conn->execute("SELECT * FROM NO_SUCH_TABLE"); });
-    EXPECT_PRED2(contains, unknownTable.what(), "Table unknown");
-    EXPECT_PRED2(contains, unknownTable.what(), "NO_SUCH_TABLE");
-    EXPECT_TRUE(unknownTable.hasCode(335544569)) << "dsql error";
-    RowSet rows(conn.get(), "rows");
-    rows.setCommandText("SELECT NO_SUCH_COLUMN FROM T");
-    EXPECT_PRED2(contains, errorOf([&] { rows.open(); }).what(), "Column unknown");
 }
 
 TEST_F(SqlAccess, StatementsCommitOnTheirOwnAndWaitForLocksHeldElsewhere) {
     auto other = embeddedConnection(file, "other");
-    insertIds({1});
+    insertRows({"1"});
     EXPECT_EQ(scalar(*other, "SELECT COUNT(*) FROM T"), "1");
     // A failing statement is undone alone; what ran before it stays.
     const auto commits = conn->stats().commits;
     EXPECT_THROW(conn->execute("INSERT INTO T (ID, MARK) VALUES (2, 'much too long')"), DbError);
-    insertIds({3});
+    insertRows({"3"});
     EXPECT_EQ(conn->stats().commits, commits + 1);
     EXPECT_EQ(rowsOf(*other, "SELECT ID FROM T ORDER BY ID"), (Lines{"1", "3"}));
 
@@ -268,24 +224,26 @@ TEST_F(SqlAccess, StatementsCommitOnTheirOwnAndWaitForLocksHeldElsewhere) {
     locker.close();
     const std::string outcome = writer.get();
     EXPECT_TRUE(waited) << "the update did not wait for the lock: " << outcome;
-    // Once the lock is gone the waiting update ends; the engine then reports the other
-    // transaction's committed change as a conflict rather than failing at once for the lock.
+    // Once the lock is gone the engine reports the other transaction's committed change as a
+    // conflict rather than failing at once for the lock.
     EXPECT_FALSE(contains(outcome, "no wait")) << outcome;
     EXPECT_EQ(scalar(*other, "SELECT NAME FROM T WHERE ID = 3"), "w");
 }
 
-TEST_F(SqlAccess, ADisconnectClosesOpenQueriesButNotCopiesAndTheNextUseConnectsAgain) {
-    insertIds({1, 2});
+TEST_F(SqlAccess, QueriesSendLinesWithLineBreaksAndADisconnectClosesThemButNotCopies) {
+    insertRows({"1", "2", "3"});
     conn->close();
     int connects = 0;
     conn->setAfterConnect([&] { ++connects; });
-    SqlQuery query(*conn, "q");
-    query.sql().add("SELECT ID FROM T ORDER BY ID");
+    SqlQuery query(*conn, "SQLQuery1");
+    // The comment would swallow the rest if the lines were run together.
+    query.sql() << "SELECT ID -- the key"
+                << "FROM T ORDER BY ID";
+    EXPECT_EQ(query.sql().text(), "SELECT ID -- the key\r\nFROM T ORDER BY ID\r\n");
     query.open();
     EXPECT_EQ(connects, 1);
     RowSet source(conn.get(), "ClientDataSet1");
-    source.setCommandText("SELECT ID, NAME FROM T ORDER BY ID");
-    source.open();
+    openWith(source, "SELECT ID, NAME FROM T WHERE ID < 3 ORDER BY ID");
     source.next();
     RowSet copy(nullptr, "aCDS");
     copy.copyFrom(source);
@@ -303,9 +261,21 @@ TEST_F(SqlAccess, ADisconnectClosesOpenQueriesButNotCopiesAndTheNextUseConnectsA
     EXPECT_TRUE(copy.eof());
     EXPECT_THROW(copy.open(), DbError);
 
-    query.open();
+    query.open();  // connects again
     EXPECT_EQ(connects, 2);
-    EXPECT_EQ(query.field("ID").asString(), "1");
+    std::string seen;
+    for (; !query.eof(); query.next())
+        seen += query.field("ID").asString();
+    EXPECT_EQ(seen, "123");
+    query.sql().clear();
+    query.sql() << "DELETE FROM T WHERE ID < 3";
+    query.execSql();
+    query.sql().clear();
+    query.sql() << "SELECT NAME FROM T WHERE ID < 3";
+    query.open();
+    EXPECT_TRUE(query.eof());
+    EXPECT_EQ(query.field("NAME").asString(), "");
+    EXPECT_EQ(scalar(*conn, "SELECT COUNT(*) FROM T"), "1");
 }
 
 TEST_F(SqlAccess, SchemaChangesAreNotBlockedByStatementsKeptForReuse) {
@@ -319,13 +289,20 @@ TEST_F(SqlAccess, SchemaChangesAreNotBlockedByStatementsKeptForReuse) {
     EXPECT_EQ(conn->describe("SELECT * FROM T").back().name, "EXTRA");
 }
 
-TEST(ParamList, NamesIgnoreCaseAndAnEmptyValueRemovesTheLine) {
+TEST(Params, NamesOutsideQuotesBecomeMarksAndParamListNamesIgnoreCase) {
+    const auto parsed = parseParams(
+        "SELECT * FROM T WHERE A = :SAL_DATE AND B = ':NOT' AND \"C:D\" = :SAL_NO -- :NOPE\n AND E = "
+        ":sal_date");
+    EXPECT_EQ(parsed.text, "SELECT * FROM T WHERE A = ? AND B = ':NOT' AND \"C:D\" = ? -- :NOPE\n AND E = ?");
+    EXPECT_EQ(parsed.names, (Lines{"SAL_DATE", "SAL_NO", "sal_date"}));
+    EXPECT_EQ(parseParams("SELECT 'it''s :x' FROM T /* :y */ WHERE a = :z").names, Lines{"z"});
+
     ParamList p;
     p.set("Database", "a.fdb");
     p.set("Password", "x");
     p.set("DATABASE", "b.fdb");
     EXPECT_EQ(p.lines(), (Lines{"Database=b.fdb", "Password=x"}));
-    p.set("password", "");
+    p.set("password", "");  // an empty value removes the line
     EXPECT_EQ(p.lines(), Lines{"Database=b.fdb"});
     EXPECT_FALSE(p.get("Password").has_value());
 }

@@ -27,6 +27,9 @@ using Kind = MessageBoxes::Kind;
 
 namespace {
 
+using Lines = std::vector<std::string>;
+using Shown = std::vector<std::pair<Kind, std::string>>;
+
 class ScriptedBoxes : public MessageBoxes {
   public:
     bool show(QWidget*, Kind kind, const QString& text) override {
@@ -38,37 +41,35 @@ class ScriptedBoxes : public MessageBoxes {
         answers.pop_front();
         return answer;
     }
-    std::vector<std::pair<Kind, std::string>> shown;
+    Shown shown;
     std::deque<bool> answers;
     std::function<void()> whileOpen;  // runs while a box is open, as events do during a modal box
 };
 
 class Window : public RunFixture {
   protected:
-    // The window; its watch timer keeps running but, unless asked, not firing during the test, whose
+    // The window; its watch timer keeps running but, unless asked, does not fire during the test, whose
     // ticks are called directly.
     void open(bool realTimer = false) {
         window = std::make_unique<TFormLumvik>(platform, boxes);
         if (!realTimer) window->Timer1->setInterval(600'000);
     }
     std::string state() { return erpValue("SELECT STATE FROM TRAN_STATE"); }
-    std::vector<std::string> logLines() const {
-        const QString text = window->bsSkinMemo1->toPlainText();
-        std::vector<std::string> out;
-        if (text.isEmpty()) return out;
-        for (const QString& line : text.split('\n'))
-            out.push_back(line.toStdString());
-        return out;
-    }
     void setState(const std::string& value) {
         erp->execute("UPDATE TRAN_STATE SET STATE = ?", {db::Value(value)});
         erp->close();
     }
+    Lines logLines() const {
+        Lines out;
+        const QString text = window->bsSkinMemo1->toPlainText();
+        if (!text.isEmpty())
+            for (const QString& line : text.split('\n'))
+                out.push_back(line.toStdString());
+        return out;
+    }
     void TearDown() override {
-        if (window) {
-            boxes.answers.clear();
-            window.reset();
-        }
+        boxes.answers.clear();
+        window.reset();
     }
 
     ScriptedBoxes boxes;
@@ -142,6 +143,12 @@ TEST_F(Window, ControlsStandWhereTheDesignPutsThem) {
     EXPECT_EQ(window->bsSkinDateEdit1->text().toStdString(), "2012/12/11");
     // The keyboard order starts in the bottom bar.
     EXPECT_EQ(window->bsSkinButton1->nextInFocusChain(), window->bsSkinButton2);
+    // Without a settings file: the first choices, nothing ticked, no box.
+    EXPECT_EQ(window->bsSkinRadioGroup1->itemIndex(), 0);
+    EXPECT_EQ(window->bsSkinRadioGroup2->itemIndex(), 0);
+    EXPECT_FALSE(window->bsSkinCheckRadioBox1->isChecked());
+    EXPECT_EQ(window->Edit1->text().toStdString(), "");
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(Window, StartUpReadsTheSettingsIntoTheControls) {
@@ -164,21 +171,15 @@ TEST_F(Window, StartUpReadsTheSettingsIntoTheControls) {
         EXPECT_TRUE(window->bsSkinMemo1->toPlainText().isEmpty());
         window.reset();
     }
-    std::filesystem::remove(dbs.dir.path() / kSettingsFileName);
-    open();
-    EXPECT_EQ(window->bsSkinRadioGroup1->itemIndex(), 0);
-    EXPECT_EQ(window->bsSkinRadioGroup2->itemIndex(), 0);
-    EXPECT_FALSE(window->bsSkinCheckRadioBox1->isChecked());
-    EXPECT_EQ(window->Edit1->text().toStdString(), "");
-    EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(Window, TheWatchWaitsWhileAnAutomaticTransferRunsThenClaimsTheState) {
     setState("2");
     open();
+    window->bsSkinButton1->setEnabled(true);  // the watch disables it itself, whatever it was
     for (int tick = 0; tick < 3; ++tick)
         window->Timer1Timer();
-    EXPECT_EQ(logLines(), (std::vector<std::string>(3, "自動轉入運行中..!!")));
+    EXPECT_EQ(logLines(), Lines(3, "自動轉入運行中..!!"));
     EXPECT_FALSE(window->bsSkinButton1->isEnabled());
     EXPECT_TRUE(window->Timer1->isActive());
     setState("0");
@@ -210,7 +211,7 @@ TEST_F(Window, AClaimThatMeetsAnotherStationsWriteDoesNotOverwriteIt) {
     EXPECT_EQ(state(), "2");
     // The next tick reads what the other station wrote.
     window->Timer1Timer();
-    EXPECT_EQ(logLines(), std::vector<std::string>{"自動轉入運行中..!!"});
+    EXPECT_EQ(logLines(), Lines{"自動轉入運行中..!!"});
     EXPECT_FALSE(window->bsSkinButton1->isEnabled());
     setState("0");
     window->Timer1Timer();
@@ -257,31 +258,18 @@ TEST_F(Window, AFailingTickShowsOneBoxAndTriesAgain) {
     EXPECT_EQ(state(), "1");
 }
 
-TEST_F(Window, LeavingByTheButtonAndByTheWindowSystem) {
+TEST_F(Window, TheOkButtonRunsTheTransferOrRefusesItAndLeavesAWayOut) {
     open();
-    window->show();
     window->Timer1Timer();
-    window->Edit1->setText("X1 ");
-    boxes.answers = {false};
-    window->bsSkinButton2->click();
-    EXPECT_TRUE(window->isVisible()) << "No keeps the window";
-    EXPECT_EQ(state(), "0") << "the exit button released the state before asking";
-    EXPECT_EQ(readSettings(dbs.dir.path() / kSettingsFileName).tempProduct, "X1");
-    EXPECT_EQ(boxes.shown.back().second, "確定離開本系統.  Exit now?");
+    window->bsSkinEdit1->setText(QString::fromStdString(dbs.store));
+    window->Edit1->setText("NO-SUCH-PRODUCT");
+    window->bsSkinButton1->click();
+    EXPECT_EQ(boxes.shown, (Shown{{Kind::Warning, "暫用商品未建檔.."}}));
+    EXPECT_FALSE(window->bsSkinButton1->isEnabled());
+    EXPECT_TRUE(window->bsSkinButton2->isEnabled());
+    window.reset();
+    boxes.shown.clear();
 
-    erp->execute("UPDATE TRAN_STATE SET STATE = '1'");
-    erp->close();
-    boxes.answers = {false};
-    window->close();  // the window system's close: no release before the question
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(state(), "1");
-    boxes.answers = {true};
-    window->close();
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(state(), "0");
-}
-
-TEST_F(Window, ARunStartedByTheOkButton) {
     addBill(0, "101/12/10", "01000001", "01", 350);
     addLine(0, "101/12/10", "01000001", 1, "A001", 2, 120);
     addLine(0, "101/12/10", "01000001", 2, "A002", 1, 110);
@@ -302,13 +290,12 @@ TEST_F(Window, ARunStartedByTheOkButton) {
     };
     window->bsSkinButton1->click();
     EXPECT_GT(ticksDuringRun, 0);
-    const auto lines = logLines();
+    const Lines lines = logLines();
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front(), "連結就緒..");
     EXPECT_EQ(lines.back(), "資料轉移完成..!");
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "Connected Successful..!"), 4);
-    EXPECT_EQ(boxes.shown,
-              (std::vector<std::pair<Kind, std::string>>{{Kind::Information, "資料轉移完成..!"}}));
+    EXPECT_EQ(boxes.shown, (Shown{{Kind::Information, "資料轉移完成..!"}}));
     EXPECT_EQ(window->ProgressBar2->value(), 2);
     EXPECT_EQ(window->ProgressBar2->maximum(), 2);
     EXPECT_EQ(window->ProgressBar1->value(), 0);  // set back by the verification
@@ -318,18 +305,7 @@ TEST_F(Window, ARunStartedByTheOkButton) {
     EXPECT_EQ(locIp(), "01        10.0.0.01\r\nEND\r\n");
 }
 
-TEST_F(Window, ARefusedOrFailedRunLeavesAWayOut) {
-    open();
-    window->Timer1Timer();
-    window->bsSkinEdit1->setText(QString::fromStdString(dbs.store));
-    window->Edit1->setText("NO-SUCH-PRODUCT");
-    window->bsSkinButton1->click();
-    EXPECT_EQ(boxes.shown.back(), (std::pair<Kind, std::string>{Kind::Warning, "暫用商品未建檔.."}));
-    EXPECT_FALSE(window->bsSkinButton1->isEnabled());
-    EXPECT_TRUE(window->bsSkinButton2->isEnabled());
-}
-
-TEST_F(Window, TheDateFieldKeepsItsLastValidDate) {
+TEST_F(Window, TheDateFieldKeepsItsLastValidDateAndThePathButtonsOpenOrPick) {
     open();
     DateField* field = window->bsSkinDateEdit1;
     field->setText("2013/02/28");
@@ -341,15 +317,12 @@ TEST_F(Window, TheDateFieldKeepsItsLastValidDate) {
     EXPECT_EQ(field->text().toStdString(), "    /  /  ");
     EXPECT_EQ(dates::gregorianText(field->date()), "2013/02/28");
     EXPECT_EQ(window->dateText(), "    /  /  ");
-}
 
-TEST_F(Window, PathButtonsAndFilePickers) {
-    open();
     window->bsSkinEdit1->setText("/data/store.fdb");
     window->SpeedButton1Click();
     window->bsSkinEdit2->setText("/data/target.fdb");
     window->SpeedButton2Click();
-    EXPECT_EQ(platform.openedPaths, (std::vector<std::string>{"/data/store.fdb", "/data/target.fdb"}));
+    EXPECT_EQ(platform.openedPaths, (Lines{"/data/store.fdb", "/data/target.fdb"}));
     window->openFileDialog = [](QWidget*) { return QString("/picked/file.fdb"); };
     window->bsSkinEdit1ButtonClick();
     EXPECT_EQ(window->bsSkinEdit1->text().toStdString(), "/picked/file.fdb");
@@ -358,50 +331,51 @@ TEST_F(Window, PathButtonsAndFilePickers) {
     EXPECT_EQ(window->bsSkinEdit2->text().toStdString(), "/data/target.fdb");
 }
 
-TEST_F(Window, TheSummaryButtonListsTheDayAndAConfirmedExitDropsItsObjects) {
-    insertRow(*erp, "PUB_PARAM", {{"REP_TITLE", db::Value("台北店")}});
-    insertRow(*erp, "WRK_ITEM", {{"Wrk_No", db::Value("1")}, {"Wrk_Name", db::Value("早班")}});
-    for (const auto& [day, amount] : std::vector<std::pair<std::string, double>>{
+TEST_F(Window, TheSummaryButtonListsTheDayAndLeavingAfterAYesDropsItsObjects) {
+    for (const auto& [day, amount] : std::vector<std::pair<const char*, double>>{
              {"2012/12/10", 600}, {"2012/12/10", 400}, {"2012/12/11", 999}})
-        insertRow(
-            *erp, "POS_MASTER",
-            {{"SAL_DATE", db::Value(day)}, {"CLASS_NO", db::Value("1")}, {"REL_SAL", db::Value(amount)}});
-    insertRow(*erp, "PROD_ITEM", {{"PD_ITEMID", db::Value("I01")}, {"PD_GRPID", db::Value("G1")}});
-    insertRow(*erp, "PROD_HIITEM", {{"PD_GRPID", db::Value("G1")}, {"PD_GRPNAME", db::Value("飯類")}});
-    insertRow(*erp, "POS_SUB",
-              {{"SAL_DATE", db::Value("2012/12/10")},
-               {"PD_ITEMID", db::Value("I01")},
-               {"AMT", db::Value(1000)},
-               {"SAL_QTY", db::Value(10)},
-               {"DIS_SHARE", db::Value(0)},
-               {"TTT_SHARE", db::Value(0)}});
+        erp->execute("INSERT INTO POS_MASTER (SAL_DATE, CLASS_NO, REL_SAL) VALUES (?, '1', ?)",
+                     {db::Value(day), db::Value(amount)});
+    erp->execute("INSERT INTO WRK_ITEM (Wrk_No, Wrk_Name) VALUES ('1', '早班')");
     erp->close();
     open();
     window->show();
+    window->Timer1Timer();
     window->bsSkinDateEdit1->setText("2012/12/10");
     window->SpeedButton3->click();
     EXPECT_TRUE(boxes.shown.empty());
     // NAME to 26 and NAME2 to 25 code page 950 bytes (a Chinese character counts two), each and a blank.
-    auto listed = [](const std::string& name, std::size_t nameBytes, const std::string& name2 = "",
-                     std::size_t name2Bytes = 0) {
-        return name + std::string(26 - nameBytes, ' ') + " " + name2 + std::string(25 - name2Bytes, ' ') +
-               " ";
+    const auto listed = [](const std::string& name, std::size_t nameBytes, const std::string& name2 = "",
+                           std::size_t name2Bytes = 0) {
+        return name + std::string(27 - nameBytes, ' ') + name2 + std::string(26 - name2Bytes, ' ');
     };
-    EXPECT_EQ(logLines(), (std::vector<std::string>{
-                              listed("店  別: 台北店", 14),
-                              listed("總金額=NT$ 1,000", 16),
-                              listed("早班=NT$ 1,000", 14),
-                              listed("客單價=NT$ 500.00", 17, "來客數=NT$ 2", 12),
-                              listed("飯類=NT$1,000       10    ", 26),
-                              "CAST .....0K",
-                          }));
+    EXPECT_EQ(logLines(), (Lines{listed("總金額=NT$ 1,000", 16), listed("早班=NT$ 1,000", 14),
+                                 listed("客單價=NT$ 500.00", 17, "來客數=NT$ 2", 12), "CAST .....0K"}));
     const std::string scratch =
         "SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME IN ('TMP_A090000', 'VIEW_Z090000')";
     EXPECT_EQ(erpValue(scratch), "2");
     erp->close();
+
+    // The exit button releases the state before it asks; No keeps the window, and its objects.
+    window->Edit1->setText("X1 ");
+    boxes.answers = {false};
+    window->bsSkinButton2->click();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(state(), "0");
+    EXPECT_EQ(readSettings(dbs.dir.path() / kSettingsFileName).tempProduct, "X1");
+    EXPECT_EQ(boxes.shown.back(),
+              (std::pair<Kind, std::string>{Kind::Confirm, "確定離開本系統.  Exit now?"}));
+    EXPECT_EQ(erpValue(scratch), "2");
+    // The window system's close asks before it releases anything.
+    setState("1");
+    boxes.answers = {false};
+    window->close();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(state(), "1");
     boxes.answers = {true};
     window->close();
     EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(state(), "0");
     EXPECT_EQ(erpValue(scratch), "0");
 }
 
