@@ -1,5 +1,5 @@
-// Whole transfer runs, headless, against real embedded databases: the transfer modes, refusals and
-// failures on the way, the collector and the uploader, and the verification with the passes it repeats.
+// Whole transfer runs, headless, against real embedded databases: the modes, refusals and failures,
+// the collector and the uploader, and the verification with the passes it repeats.
 
 #include "db/tables.h"
 #include "tests/support/run_fixture.h"
@@ -8,11 +8,12 @@
 #include "transfer/texts.h"
 
 #include <algorithm>
+#include <filesystem>
 
 using namespace lumvik;
 using namespace lumvik::testing;
 using Kind = HeadlessOperator::Box::Kind;
-using Box = HeadlessOperator::Box;
+using Boxes = std::vector<HeadlessOperator::Box>;
 using Lines = std::vector<std::string>;
 using Sleeps = std::vector<std::chrono::milliseconds>;
 using db::Value;
@@ -21,66 +22,7 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr const char* kDone = "資料轉移完成..!";
-constexpr const char* kChecking = "資料檢核中..!";
-constexpr const char* kSevere = "資料嚴重異常,請連絡程式設計師..!";
-
-class Run : public RunFixture {
-  protected:
-    [[nodiscard]] std::string beside(const std::string& name) const {
-        return (dbs.dir.path() / name).string();
-    }
-    [[nodiscard]] std::string uploader(const std::string& date) const {
-        return beside("Wendry.exe") + " xx " + date;
-    }
-
-    // ERP rows written directly: a header, and a line that agrees with it.
-    void addErpHeader(int family, const std::string& date, const std::string& salNo,
-                      const std::string& machine, double amount) {
-        const Row row{{"SAL_DATE", Value(date)},
-                      {"SAL_NO", Value(salNo)},
-                      {"MCH_NO", Value(machine)},
-                      {"SAL_TIME", Value("08:00:00")},
-                      {"REL_SAL", Value(amount)}};
-        insertRow(*erp, db::family(family).erpMaster, row);
-    }
-    void addErpLine(int family, const std::string& date, const std::string& salNo, double amount) {
-        const Row row{{"SAL_DATE", Value(date)},  {"SAL_NO", Value(salNo)}, {"ORD_NO", Value("1")},
-                      {"PROD_ID", Value("A001")}, {"AMT", Value(amount)},   {"HEA_AMT", Value(0)},
-                      {"dis_share", Value(0)},    {"ttt_share", Value(0)}};
-        insertRow(*erp, db::family(family).erpLines, row);
-    }
-    void addErpBill(int family, const std::string& date, const std::string& salNo, const std::string& machine,
-                    double amount) {
-        addErpHeader(family, date, salNo, machine, amount);
-        addErpLine(family, date, salNo, amount);
-    }
-
-    // A press that must end with an error; returns its text.
-    std::string runExpectingError() {
-        try {
-            run();
-        } catch (const transfer::Abort&) {
-            ADD_FAILURE() << "the run ended quietly instead of with an error";
-            return {};
-        } catch (const std::exception& e) {
-            return e.what();
-        }
-        ADD_FAILURE() << "the run ended without an error";
-        return {};
-    }
-
-    // Forgets what earlier runs of the test showed and started.
-    void forgetEarlierRuns() {
-        op.logLines.clear();
-        op.boxes.clear();
-        platform.sleeps.clear();
-        platform.startedCommandLines.clear();
-    }
-};
-
-std::vector<Box> oneBox(Kind kind, const std::string& text) {
-    return {Box{kind, text}};
-}
+const Boxes kDoneBox{{Kind::Information, kDone}};
 
 // Five-second waits for the collector, then half a second after each family of each pass.
 Sleeps sleepsOf(int collectorWaits, int passes) {
@@ -89,9 +31,68 @@ Sleeps sleepsOf(int collectorWaits, int passes) {
     return out;
 }
 
+auto named(const char* ifTrue, const char* ifFalse) {
+    return [=](const ::testing::TestParamInfo<bool>& info) {
+        return std::string(info.param ? ifTrue : ifFalse);
+    };
+}
+
+std::string quietly(transfer::QuietEnd reason) {
+    return "quiet end " + std::to_string(static_cast<int>(reason));
+}
+
+class Run : public RunFixture {
+  protected:
+    void SetUp() override { dbs.dir.write("Wendry.exe", ""); }
+
+    [[nodiscard]] std::string uploader(const std::string& date) const {
+        return dbs.dir.file("Wendry.exe") + " xx " + date;
+    }
+    void addErpHeader(int family, const std::string& date, const std::string& salNo,
+                      const std::string& machine, double amount) {
+        const Row row{{"SAL_DATE", date},
+                      {"SAL_NO", salNo},
+                      {"MCH_NO", machine},
+                      {"SAL_TIME", "08:00:00"},
+                      {"REL_SAL", amount}};
+        insertRow(*erp, db::family(family).erpMaster, row);
+    }
+    void addErpLine(int family, const std::string& date, const std::string& salNo, double amount) {
+        const Row row{{"SAL_DATE", date}, {"SAL_NO", salNo}, {"ORD_NO", "1"},  {"PROD_ID", "A001"},
+                      {"AMT", amount},    {"HEA_AMT", 0},    {"dis_share", 0}, {"ttt_share", 0}};
+        insertRow(*erp, db::family(family).erpLines, row);
+    }
+    void addErpBill(int family, const std::string& date, const std::string& salNo, const std::string& machine,
+                    double amount) {
+        addErpHeader(family, date, salNo, machine, amount);
+        addErpLine(family, date, salNo, amount);
+    }
+
+    // How a press ends: "" when it goes through, else the error's text or the quiet end's reason.
+    std::string pressEnding() {
+        try {
+            run();
+        } catch (const transfer::Abort& quiet) {
+            return quietly(quiet.reason());
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+        return "";
+    }
+
+    void forgetEarlierRuns() {
+        op.logLines.clear();
+        op.boxes.clear();
+        platform.sleeps.clear();
+        platform.startedCommandLines.clear();
+    }
+};
+
 // ---- Whole runs by transfer mode -----------------------------------------------------------------
 
 // Mode 0 moves every bill not yet 'True', whatever its day or family, though the chosen day is closed.
+// The collector gets the machine file with both connections closed and both buttons off; every check
+// that finds its window adds a wait, and what it brings meanwhile is moved by the same run.
 TEST_F(Run, ModeZeroMovesEveryPendingBillAndReportsInOrder) {
     insertRow(*erp, "X_DAYPOS_MASTER", {{"SAL_DATE", Value("2012/12/10")}});
     addBill(0, "101/12/10", "01000001", "01", 350);
@@ -102,9 +103,25 @@ TEST_F(Run, ModeZeroMovesEveryPendingBillAndReportsInOrder) {
     addSoundBill(0, "101/12/10", "01000004", "01", 130, "True");
     addSoundBill(1, "101/12/09", "02000002", "02", 120);
     addSoundBill(2, "101/12/10", "02000001", "02", 140);
-    dbs.dir.write("Wendry.exe", "");
     startUp();
     op.tickMachines({"01", "03"});
+    int checksSeeingIt = 3;
+    Lines atStart;
+    platform.onStartProgram = [&](const std::string&) {
+        if (atStart.empty())
+            atStart = {locIp(),
+                       form->SQLConSource.params().value("Database"),
+                       std::to_string(form->SQLConSource.connected()),
+                       std::to_string(form->SQLConnection1.connected()),
+                       std::to_string(op.okEnabled),
+                       std::to_string(op.exitEnabled)};
+    };
+    platform.windowClassCheck = [&](const std::string& windowClass) {
+        return windowClass == "TFHarvo" && !atStart.empty() && checksSeeingIt-- > 0;
+    };
+    platform.onSleep = [&](std::chrono::milliseconds) {
+        if (platform.sleeps.size() == 1) addSoundBill(3, "101/12/10", "03000001", "03", 100);
+    };
     run();
 
     EXPECT_EQ(erpBills(0),
@@ -117,23 +134,29 @@ TEST_F(Run, ModeZeroMovesEveryPendingBillAndReportsInOrder) {
     EXPECT_EQ(erpBills(2), Lines{"2012/12/10|02000001|02"});
     EXPECT_EQ(marks(0), (Lines{"01000001|True", "01000002|True", "01000003|True", "01000004|True"}));
     EXPECT_EQ(marks(2), Lines{"02000001|True"});
-    EXPECT_EQ(locIp(), "01        10.0.0.01\r\n03        10.0.0.03\r\nEND\r\n");
+    EXPECT_EQ(erpBills(3), Lines{"2012/12/10|03000001|03"});
+    EXPECT_EQ(marks(3), Lines{"03000001|True"});
+    const std::string machineFile = "01        10.0.0.01\r\n03        10.0.0.03\r\nEND\r\n";
+    EXPECT_EQ(atStart, (Lines{machineFile, dbs.store, "0", "0", "0", "0"}));
+    EXPECT_EQ(locIp(), machineFile);
     EXPECT_EQ(platform.startedCommandLines, (Lines{"Harvo.exe", uploader("2012/12/11")}));
-    EXPECT_EQ(op.boxes, oneBox(Kind::Information, kDone));
+    EXPECT_EQ(op.repaints, 8);  // after the collector, before connecting, and one for each of 6 bills
+    EXPECT_EQ(op.boxes, kDoneBox);
     EXPECT_FALSE(op.okEnabled);
     EXPECT_TRUE(op.exitEnabled);
     EXPECT_EQ(
         logText(),
-        "連結就緒..\n09:00:10\nConnected Successful..!\n09:00:10\nConnected Successful..!\n09:00:10\n"
-        "Connected Successful..!\n09:00:11\nConnected Successful..!\n09:00:11\nPOS_GIVE Tran ...!\n"
+        "連結就緒..\n09:00:25\nConnected Successful..!\n09:00:25\nConnected Successful..!\n09:00:25\n"
+        "Connected Successful..!\n09:00:26\nConnected Successful..!\n09:00:26\nPOS_GIVE Tran ...!\n"
         "POS_DISROL Tran ...!\nPOS_COST Tran ...!\nPOINT_MASTER Tran ...!\n資料檢核中..!\n銷售資料檢核..!\n"
         "資料檢核完成..!\n資料轉移完成..!\n");
-    EXPECT_EQ(platform.sleeps, sleepsOf(2, 1));
+    EXPECT_EQ(platform.sleeps, sleepsOf(5, 1));
 }
 
-// Mode 1 after mode 0: the chosen day's store bills are copied again, every machine's, once each. Before
-// that the ticked machine's ERP rows of the day go: headers by machine, lines by bill number prefix. A
-// family whose deletions fail goes on silently: its bills of the day were marked first.
+// Mode 1 after mode 0 copies the chosen day's store bills again, every machine's, once each. First the
+// ticked machine's ERP rows of the day go: headers by machine, lines by bill number prefix. A family
+// whose deletions fail goes on silently: its bills of the day were marked first. A collector already
+// running is not started again, only waited out.
 TEST_F(Run, ModeOneRedoesTheChosenDayOnly) {
     erp->execute("CREATE EXCEPTION NO_DELETE 'no deletions here'");
     erp->execute(
@@ -149,8 +172,6 @@ TEST_F(Run, ModeOneRedoesTheChosenDayOnly) {
     run();  // mode 0: everything moved once
     ASSERT_EQ(erpBills(0).size(), 3u);
 
-    // Later the ERP copies are touched, ERP rows of no store bill appear, a bill of another day arrives,
-    // and another day is closed.
     erp->execute("UPDATE POS_MASTER SET SAL_TIME = '00:00:00'");
     erp->execute("UPDATE POS_MASTERD SET SAL_TIME = '00:00:00'");
     addErpBill(0, "2012/12/10", "99000001", "01", 10);  // header goes, its line (not 01...) stays
@@ -165,10 +186,12 @@ TEST_F(Run, ModeOneRedoesTheChosenDayOnly) {
     addSoundBill(0, "101/12/09", "01000004", "01", 90);
     addSoundBill(2, "101/12/10", "01000005", "01", 90);
     insertRow(*erp, "X_DAYPOS_MASTER", {{"SAL_DATE", Value("2012/12/09")}});
-    dbs.dir.write("Wendry.exe", "");
     forgetEarlierRuns();
     op.setTransferMode(1);
     op.tickMachines({"01"});
+    platform.windowClassCheck = [checks = 3](const std::string& windowClass) mutable {
+        return windowClass == "TFHarvo" && checks-- > 0;
+    };
     run();
 
     EXPECT_EQ(erpRows("SELECT SAL_DATE, SAL_NO, MCH_NO, SAL_TIME FROM POS_MASTER ORDER BY SAL_DATE, SAL_NO"),
@@ -186,27 +209,27 @@ TEST_F(Run, ModeOneRedoesTheChosenDayOnly) {
     EXPECT_EQ(erpLines(3), Lines{});
     EXPECT_EQ(marks(0), (Lines{"01000001|True", "01000002|True", "01000004|<null>", "02000001|True"}));
     EXPECT_EQ(locIp(), "01        10.0.0.01\r\nEND:101/12/10\r\n");
-    EXPECT_EQ(platform.startedCommandLines, (Lines{"Harvo.exe", uploader("2012/12/10")}));
-    EXPECT_EQ(op.boxes, oneBox(Kind::Information, kDone));
+    EXPECT_EQ(platform.startedCommandLines, Lines{uploader("2012/12/10")});
+    EXPECT_EQ(platform.sleeps, sleepsOf(4, 1));
+    EXPECT_EQ(op.boxes, kDoneBox);
 }
 
-// Mode 2 and no mode claim nothing themselves: whatever already waits is copied, in any family. Mode 2
-// also puts back family 0's bills whose sales order totals disagree, of any day, and writes its check
-// query beside the program. Neither leaves a trailer in the machine file or starts the uploader.
-class ModeTwoOrNone : public Run, public ::testing::WithParamInterface<int> {};
+// Mode 2 and no mode claim nothing: whatever already waits is copied, in any family. Mode 2 also puts
+// back family 0's bills whose sales order totals disagree, of any day, and writes its check query
+// beside the program. Neither writes a trailer in the machine file or starts the uploader.
+class ModeTwoOrNone : public Run, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(ModeTwoOrNone, CopiesWhatWaits) {
-    const int mode = GetParam();
-    auto salesOrder = [&](const char* date, const char* salNo, const char* billId, double lines,
-                          double total) {
+    const bool modeTwo = GetParam();
+    for (const auto& [date, salNo, billId, lines, total] :
+         {std::tuple{"2012/12/10", "01000001", "MB1", 100, 90},
+          std::tuple{"2012/12/10", "01000002", "MB2", 50, 50},
+          std::tuple{"2012/12/08", "01000009", "MB9", 70, 75}}) {
         insertRow(*erp, "POSTOSALE",
                   {{"SAL_DATE", Value(date)}, {"SAL_NO", Value(salNo)}, {"MASTERBILLID", Value(billId)}});
         insertRow(*erp, "sal_sub", {{"masterbillid", Value(billId)}, {"amt", Value(lines)}});
         insertRow(*erp, "sal_MASTER", {{"masterbillid", Value(billId)}, {"TOTAL_money", Value(total)}});
-    };
-    salesOrder("2012/12/10", "01000001", "MB1", 100, 90);
-    salesOrder("2012/12/10", "01000002", "MB2", 50, 50);
-    salesOrder("2012/12/08", "01000009", "MB9", 70, 75);
+    }
     addSoundBill(0, "101/12/10", "01000001", "01", 100, "True");
     addSoundBill(0, "101/12/10", "01000002", "01", 50, "True");
     addSoundBill(0, "101/12/10", "01000003", "01", 60, "xx");
@@ -214,107 +237,90 @@ TEST_P(ModeTwoOrNone, CopiesWhatWaits) {
     addSoundBill(0, "101/12/08", "01000009", "01", 70, "True");
     addSoundBill(3, "101/12/10", "03000001", "03", 80, "Wait");
     addSoundBill(3, "101/12/10", "03000002", "03", 90);
-    dbs.dir.write("Wendry.exe", "");
     dbs.dir.write(transfer::kCheckQueryFileName, "old text");
     startUp();
-    op.setTransferMode(mode);
+    op.setTransferMode(modeTwo ? 2 : -1);
     op.tickMachines({"02"});
     run();
 
-    if (mode == 2) {
-        EXPECT_EQ(erpBills(0), (Lines{"2012/12/08|01000009|01", "2012/12/10|01000001|01"}));
-        std::string checkQuery;
+    std::string checkQuery = "old text";
+    if (modeTwo) {
+        checkQuery.clear();
         for (const auto& line : transfer::salesOrderCheckLines())
             checkQuery += line + "\r\n";
-        EXPECT_EQ(readBytes(dbs.dir.path() / transfer::kCheckQueryFileName), checkQuery);
-    } else {
-        EXPECT_EQ(erpBills(0), Lines{});
-        EXPECT_EQ(readBytes(dbs.dir.path() / transfer::kCheckQueryFileName), "old text");
     }
+    EXPECT_EQ(readBytes(dbs.dir.path() / transfer::kCheckQueryFileName), checkQuery);
+    EXPECT_EQ(erpBills(0), (modeTwo ? Lines{"2012/12/08|01000009|01", "2012/12/10|01000001|01"} : Lines{}));
     EXPECT_EQ(marks(0),
               (Lines{"01000001|True", "01000002|True", "01000003|xx", "01000004|<null>", "01000009|True"}));
     EXPECT_EQ(erpBills(3), Lines{"2012/12/10|03000001|03"});
     EXPECT_EQ(marks(3), (Lines{"03000001|True", "03000002|<null>"}));
     EXPECT_EQ(locIp(), "02        10.0.0.02\r\n");
     EXPECT_EQ(platform.startedCommandLines, Lines{"Harvo.exe"});
-    EXPECT_EQ(op.boxes, oneBox(Kind::Information, kDone));
+    EXPECT_EQ(op.boxes, kDoneBox);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, ModeTwoOrNone, ::testing::Values(2, -1),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             return std::string(info.param == 2 ? "ModeTwo" : "NoMode");
-                         });
+INSTANTIATE_TEST_SUITE_P(Modes, ModeTwoOrNone, ::testing::Bool(), named("ModeTwo", "NoMode"));
 
 // ---- Refusals and failures -----------------------------------------------------------------------
 
-// A refusal changes nothing; once what it misses is there, the same press goes through. An empty
-// temporary product field looks for an empty code.
-struct Refusal {
-    const char* name;
+// A closed day in mode 1 and a missing temporary product (an empty field looks for an empty code) end
+// the run quietly before anything happens, and once what they miss is there the same press goes
+// through. A date text that is no date fails the run after the collector, which had the date value.
+struct EarlyEnd {
+    const char *name, *tempProduct, *dateText;
     int mode;
-    const char* tempProduct;
-    transfer::QuietEnd end;
-    const char* box;
-    bool buttonsAfter;  // OK and Exit
-    const char* mend;   // an ERP statement
+    bool closedDay;
+    std::string ending;
+    const char* box;  // a warning, or none
+    bool buttonsAfter, collector;
+    const char *locIp, *mend;  // mend: an ERP statement, or none
 };
 
-class Refusals : public Run, public ::testing::WithParamInterface<Refusal> {};
+class EarlyEnds : public Run, public ::testing::WithParamInterface<EarlyEnd> {};
 
-TEST_P(Refusals, EndTheRunBeforeAnythingHappens) {
-    const Refusal& c = GetParam();
-    insertRow(*erp, "X_DAYPOS_MASTER", {{"SAL_DATE", Value("2012/12/10")}});
+TEST_P(EarlyEnds, ChangeNothingBeyondWhatTheyReached) {
+    const EarlyEnd& c = GetParam();
+    if (c.closedDay) insertRow(*erp, "X_DAYPOS_MASTER", {{"SAL_DATE", Value("2012/12/10")}});
     dbs.dir.write(transfer::kLocIpFileName, "old\r\n");
-    dbs.dir.write("Wendry.exe", "");
     addSoundBill(0, "101/12/10", "01000001", "01", 100);
     startUp();
     op.setTransferMode(c.mode);
     op.setTempProduct(c.tempProduct);
+    op.setDateText(c.dateText);
     op.tickMachines({"01"});
 
-    EXPECT_EQ(runExpectingQuietEnd(), c.end);
-    EXPECT_EQ(op.boxes, oneBox(Kind::Warning, c.box));
+    EXPECT_EQ(pressEnding(), c.ending);
+    EXPECT_EQ(op.boxes, (c.box ? Boxes{{Kind::Warning, c.box}} : Boxes{}));
     EXPECT_EQ(op.okEnabled, c.buttonsAfter);
     EXPECT_EQ(op.exitEnabled, c.buttonsAfter);
-    EXPECT_EQ(locIp(), "old\r\n");
-    EXPECT_EQ(platform.startedCommandLines, Lines{});
-    EXPECT_EQ(platform.sleeps, Sleeps{});
+    EXPECT_EQ(locIp(), c.locIp);
+    EXPECT_EQ(platform.startedCommandLines, c.collector ? Lines{"Harvo.exe"} : Lines{});
+    EXPECT_EQ(platform.sleeps, sleepsOf(c.collector ? 2 : 0, 0));
     EXPECT_EQ(op.logLines, Lines{});
     EXPECT_EQ(marks(0), Lines{"01000001|<null>"});
     EXPECT_EQ(erpLines(0), Lines{});
-
+    if (c.mend == nullptr) return;
     erp->execute(c.mend);
     op.boxes.clear();
     run();
-    EXPECT_EQ(op.boxes, oneBox(Kind::Information, kDone));
+    EXPECT_EQ(op.boxes, kDoneBox);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Checks, Refusals,
-    ::testing::Values(Refusal{"ClosedDayInModeOne", 1, "TEMP", transfer::QuietEnd::ClosedDay,
-                              "該日已關帳不可任意傳輸資料", true, "DELETE FROM X_DAYPOS_MASTER"},
-                      Refusal{"MissingTemporaryProduct", 0, "", transfer::QuietEnd::TempProductMissing,
-                              "暫用商品未建檔..", false, "INSERT INTO PRODUCT (PROD_ID) VALUES ('')"}),
-    [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
+    Checks, EarlyEnds,
+    ::testing::Values(EarlyEnd{"ClosedDayInModeOne", "TEMP", "2012/12/10", 1, true,
+                               quietly(transfer::QuietEnd::ClosedDay), "該日已關帳不可任意傳輸資料", true,
+                               false, "old\r\n", "DELETE FROM X_DAYPOS_MASTER"},
+                      EarlyEnd{"MissingTemporaryProduct", "", "2012/12/10", 0, true,
+                               quietly(transfer::QuietEnd::TempProductMissing), "暫用商品未建檔..", false,
+                               false, "old\r\n", "INSERT INTO PRODUCT (PROD_ID) VALUES ('')"},
+                      EarlyEnd{"InvalidDateText", "TEMP", "2012/13/45", 1, false,
+                               "'2012/13/45' is not a valid date", nullptr, false, true,
+                               "01        10.0.0.01\r\nEND:101/12/10\r\n", nullptr}),
+    [](const ::testing::TestParamInfo<EarlyEnd>& info) { return std::string(info.param.name); });
 
-TEST_F(Run, InvalidDateTextEndsTheRunAfterTheCollector) {
-    addSoundBill(0, "101/12/10", "01000001", "01", 100);
-    dbs.dir.write("Wendry.exe", "");
-    startUp();
-    op.setTransferMode(1);
-    op.tickMachines({"02"});
-    op.setDateText("2012/13/45");  // the date value stays 2012/12/10
-
-    EXPECT_EQ(runExpectingError(), "'2012/13/45' is not a valid date");
-    EXPECT_EQ(locIp(), "02        10.0.0.02\r\nEND:101/12/10\r\n");
-    EXPECT_EQ(platform.startedCommandLines, Lines{"Harvo.exe"});
-    EXPECT_EQ(platform.sleeps, sleepsOf(2, 0));
-    EXPECT_EQ(op.logLines, Lines{});
-    EXPECT_EQ(op.boxes, std::vector<Box>{});
-    EXPECT_EQ(marks(0), Lines{"01000001|<null>"});
-    EXPECT_FALSE(op.exitEnabled);
-}
-
+// The bill already waiting is copied and closed; the failed marking changes nothing; nothing follows.
 TEST_F(Run, FailedModeZeroMarkingEndsTheRunOnlyAfterTheFamilyIsCopied) {
     store->execute("CREATE EXCEPTION NOT_THIS_ONE 'bill 01000002 refuses to wait'");
     store->execute(
@@ -324,119 +330,58 @@ TEST_F(Run, FailedModeZeroMarkingEndsTheRunOnlyAfterTheFamilyIsCopied) {
     addSoundBill(0, "101/12/10", "01000002", "01", 110);
     addSoundBill(0, "101/12/10", "01000003", "01", 120);
     addSoundBill(1, "101/12/10", "02000001", "02", 130, "Wait");
-    dbs.dir.write("Wendry.exe", "");
     startUp();
 
-    const std::string error = runExpectingError();
+    const std::string error = pressEnding();
     EXPECT_NE(error.find("refuses to wait"), std::string::npos) << error;
-    // The bill already waiting was copied and closed; the marking itself changed nothing.
     EXPECT_EQ(erpLines(0), Lines{"2012/12/10|01000001"});
     EXPECT_EQ(marks(0), (Lines{"01000001|True", "01000002|<null>", "01000003|<null>"}));
-    // Nothing after family 0.
     EXPECT_EQ(marks(1), Lines{"02000001|Wait"});
-    EXPECT_FALSE(logged(kChecking));
-    EXPECT_EQ(op.boxes, std::vector<Box>{});
+    EXPECT_FALSE(logged("資料檢核中..!"));
+    EXPECT_EQ(op.boxes, Boxes{});
     EXPECT_EQ(platform.startedCommandLines, Lines{"Harvo.exe"});
 }
 
-// ---- The collector -------------------------------------------------------------------------------
-
-// The collector gets the machine file with both connections closed and both buttons off, unless it is
-// running already; every check that finds its window adds a wait. What it brings while the run waits
-// is moved by the same run.
-class Collector : public Run, public ::testing::WithParamInterface<bool> {};
-
-TEST_P(Collector, IsStartedUnlessRunningAndWaitedOut) {
-    const bool upBeforeStart = GetParam();
-    startUp();
-    op.tickMachines({"02"});
-    bool visible = upBeforeStart;
-    int checksSeeingIt = 3;
-    Lines atStart;
-    platform.onStartProgram = [&](const std::string&) {
-        visible = true;
-        atStart = {locIp(),
-                   form->SQLConSource.params().value("Database"),
-                   std::to_string(form->SQLConSource.connected()),
-                   std::to_string(form->SQLConnection1.connected()),
-                   std::to_string(op.okEnabled),
-                   std::to_string(op.exitEnabled)};
-    };
-    platform.windowClassCheck = [&](const std::string& windowClass) {
-        if (windowClass != "TFHarvo" || !visible || checksSeeingIt == 0) return false;
-        --checksSeeingIt;
-        return true;
-    };
-    platform.onSleep = [&](std::chrono::milliseconds) {
-        if (platform.sleeps.size() == 1) addSoundBill(0, "101/12/10", "02000001", "02", 100);
-    };
-    run();
-
-    if (upBeforeStart) {
-        EXPECT_EQ(platform.startedCommandLines, Lines{});
-        EXPECT_EQ(platform.sleeps, sleepsOf(4, 1));
-    } else {
-        EXPECT_EQ(platform.startedCommandLines, Lines{"Harvo.exe"});  // no uploader beside the program
-        EXPECT_EQ(atStart, (Lines{"02        10.0.0.02\r\nEND\r\n", dbs.store, "0", "0", "0", "0"}));
-        EXPECT_EQ(platform.sleeps, sleepsOf(5, 1));
-    }
-    ASSERT_GE(op.logLines.size(), 2u);
-    EXPECT_EQ(op.logLines.at(0), "連結就緒..");
-    EXPECT_EQ(op.logLines.at(1), upBeforeStart ? "09:00:20" : "09:00:25");
-    EXPECT_EQ(op.repaints, 3);  // after the collector, before connecting, and for the one bill
-    EXPECT_EQ(erpBills(0), Lines{"2012/12/10|02000001|02"});
-    EXPECT_EQ(marks(0), Lines{"02000001|True"});
-}
-
-INSTANTIATE_TEST_SUITE_P(Window, Collector, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return std::string(info.param ? "AlreadyRunning" : "StartedByTheRun");
-                         });
-
 // ---- The store's schema and the store connection's parameters -------------------------------------
 
-TEST_F(Run, StoreWithoutMarkColumnsGetsThemAndASecondRunChangesNothing) {
+// A store without mark columns gets them; later runs change nothing. The store password follows the
+// server kind, and no kind keeps the last one. No uploader beside the program: none is started.
+TEST_F(Run, StoreGetsMarkColumnsAndPasswordFollowsServerKind) {
     for (int f = 0; f < 4; ++f)
         store->execute(std::string("ALTER TABLE ") + db::family(f).storeMaster +
                        " DROP TRAN_CODE, DROP CARD_ID");
     addSoundBill(0, "101/12/10", "01000001", "01", 100);
     startUp();
-    run();
-
-    const std::string columns =
-        "SELECT TRIM(r.RDB$RELATION_NAME) || '.' || TRIM(r.RDB$FIELD_NAME) || ':' || f.RDB$FIELD_TYPE || ':' "
-        "|| f.RDB$FIELD_LENGTH FROM RDB$RELATION_FIELDS r JOIN RDB$FIELDS f ON f.RDB$FIELD_NAME = "
-        "r.RDB$FIELD_SOURCE WHERE r.RDB$FIELD_NAME IN ('TRAN_CODE', 'CARD_ID') ORDER BY 1";
-    const Lines expectedColumns{"POS_MAID.CARD_ID:37:20",     "POS_MAID.TRAN_CODE:37:5",
-                                "POS_MAIN.CARD_ID:37:20",     "POS_MAIN.TRAN_CODE:37:5",
-                                "POS_MAIN_CHG.CARD_ID:37:20", "POS_MAIN_CHG.TRAN_CODE:37:5",
-                                "POS_MAIN_S.CARD_ID:37:20",   "POS_MAIN_S.TRAN_CODE:37:5"};
-    EXPECT_EQ(storeRows(columns), expectedColumns);
-    EXPECT_EQ(marks(0), Lines{"01000001|True"});
-    EXPECT_EQ(erpBills(0), Lines{"2012/12/10|01000001|01"});
-
-    const Lines erpBefore = erpRows("SELECT * FROM POS_MASTER");
-    const Lines erpLinesBefore = erpRows("SELECT * FROM POS_SUB");
-    const Lines storeBefore = storeRows("SELECT * FROM POS_MAIN");
-    forgetEarlierRuns();
-    run();
-    EXPECT_EQ(erpRows("SELECT * FROM POS_MASTER"), erpBefore);
-    EXPECT_EQ(erpRows("SELECT * FROM POS_SUB"), erpLinesBefore);
-    EXPECT_EQ(storeRows("SELECT * FROM POS_MAIN"), storeBefore);
-    EXPECT_EQ(op.boxes, oneBox(Kind::Information, kDone));
-}
-
-TEST_F(Run, StorePasswordFollowsTheServerKindAndNoKindKeepsIt) {
-    startUp();
+    std::filesystem::remove(dbs.dir.path() / "Wendry.exe");
+    const auto state = [&] {
+        return std::vector<Lines>{erpRows("SELECT * FROM POS_MASTER"), erpRows("SELECT * FROM POS_SUB"),
+                                  storeRows("SELECT * FROM POS_MAIN")};
+    };
+    std::vector<Lines> afterFirst;
     const std::pair<int, const char*> steps[] = {
         {0, "qorvexdal"}, {-1, "qorvexdal"}, {1, "plintova"}, {-1, "plintova"}};
     for (const auto& [kind, password] : steps) {
+        forgetEarlierRuns();
         op.setServerKind(kind);
         run();
         EXPECT_EQ(form->SQLConSource.params().value("Password"), password) << "server kind " << kind;
+        EXPECT_EQ(form->SQLConSource.params().value("Database"), dbs.store);
+        EXPECT_EQ(op.boxes, kDoneBox);
+        EXPECT_EQ(platform.startedCommandLines, Lines{"Harvo.exe"});
+        if (afterFirst.empty())
+            afterFirst = state();
+        else
+            EXPECT_EQ(state(), afterFirst);
     }
-    EXPECT_EQ(form->SQLConSource.params().value("Database"), dbs.store);
-    EXPECT_EQ(boxesOf(Kind::Information), (Lines{kDone, kDone, kDone, kDone}));
+    EXPECT_EQ(storeRows("SELECT TRIM(r.RDB$RELATION_NAME) || '.' || TRIM(r.RDB$FIELD_NAME) || ':' || "
+                        "f.RDB$FIELD_TYPE || ':' || f.RDB$FIELD_LENGTH FROM RDB$RELATION_FIELDS r JOIN "
+                        "RDB$FIELDS f ON f.RDB$FIELD_NAME = r.RDB$FIELD_SOURCE WHERE r.RDB$FIELD_NAME IN "
+                        "('TRAN_CODE', 'CARD_ID') ORDER BY 1"),
+              (Lines{"POS_MAID.CARD_ID:37:20", "POS_MAID.TRAN_CODE:37:5", "POS_MAIN.CARD_ID:37:20",
+                     "POS_MAIN.TRAN_CODE:37:5", "POS_MAIN_CHG.CARD_ID:37:20", "POS_MAIN_CHG.TRAN_CODE:37:5",
+                     "POS_MAIN_S.CARD_ID:37:20", "POS_MAIN_S.TRAN_CODE:37:5"}));
+    EXPECT_EQ(marks(0), Lines{"01000001|True"});
+    EXPECT_EQ(erpBills(0), Lines{"2012/12/10|01000001|01"});
 }
 
 // ---- Verification and the passes it repeats ------------------------------------------------------
@@ -463,15 +408,15 @@ TEST_P(Verification, PutsInconsistentBillsBackForASecondPass) {
     addErpHeader(0, "2012/12/08", "01000008", "01", 0);
     addSoundBill(0, "101/12/10", "01000001", "01", 350, "True");
     addErpHeader(0, "2012/12/10", "01000001", "01", 0);
-    dbs.dir.write("Wendry.exe", "");
     startUp();
     op.setTransferMode(2);
     op.setAllDates(allDates);
     op.tickMachines({"01"});
+    const std::string masters = "SELECT SAL_NO, REL_SAL FROM POS_MASTER ORDER BY SAL_NO";
     Lines mastersAtCheck, linesAtCheck, marksAtCheck;
     op.onLog = [&](const std::string& line) {
         if (line != transfer::texts::kCheckDone || !marksAtCheck.empty()) return;
-        mastersAtCheck = erpRows("SELECT SAL_NO, REL_SAL FROM POS_MASTER ORDER BY SAL_NO");
+        mastersAtCheck = erpRows(masters);
         linesAtCheck = erpRows("SELECT DISTINCT SAL_NO FROM POS_SUB ORDER BY SAL_NO");
         marksAtCheck = marks(0);
         // Repaired in the store before the second pass copies the bills again.
@@ -485,34 +430,32 @@ TEST_P(Verification, PutsInconsistentBillsBackForASecondPass) {
             line.starts_with(transfer::texts::kAnomalyHead))
             findings.push_back(line);
     std::sort(findings.begin(), findings.end());
+    const auto anomaly = [](const char* bill) { return std::string("異常資料:") + bill + "重收設定中..!"; };
     if (allDates) {
-        EXPECT_EQ(
-            findings,
-            (Lines{"異常資料:101/12/08__01000008重收設定中..!", "異常資料:101/12/09__01000009重收設定中..!",
-                   "異常資料:101/12/10__01000001重收設定中..!", "異常資料:101/12/10__01000010重收設定中..!",
-                   "資料檢核有資料2筆異常..!", "資料檢核有資料2筆異常..!"}));
+        EXPECT_EQ(findings, (Lines{anomaly("101/12/08__01000008"), anomaly("101/12/09__01000009"),
+                                   anomaly("101/12/10__01000001"), anomaly("101/12/10__01000010"),
+                                   "資料檢核有資料2筆異常..!", "資料檢核有資料2筆異常..!"}));
         EXPECT_EQ(mastersAtCheck, Lines{"01000011|140"});
         EXPECT_EQ(linesAtCheck, Lines{"01000011"});
         EXPECT_EQ(marksAtCheck, (Lines{"01000001|Wait", "01000008|Wait", "01000009|Wait", "01000010|Wait",
                                        "01000011|True"}));
-        EXPECT_EQ(erpRows("SELECT SAL_NO, REL_SAL FROM POS_MASTER ORDER BY SAL_NO"),
+        EXPECT_EQ(erpRows(masters),
                   (Lines{"01000001|350", "01000008|100", "01000009|120", "01000010|120", "01000011|140"}));
     } else {
-        EXPECT_EQ(findings, (Lines{"異常資料:101/12/10__01000001重收設定中..!",
-                                   "異常資料:101/12/10__01000010重收設定中..!", "資料檢核有資料1筆異常..!",
-                                   "資料檢核有資料1筆異常..!"}));
+        EXPECT_EQ(findings, (Lines{anomaly("101/12/10__01000001"), anomaly("101/12/10__01000010"),
+                                   "資料檢核有資料1筆異常..!", "資料檢核有資料1筆異常..!"}));
         EXPECT_EQ(mastersAtCheck, (Lines{"01000008|0", "01000009|999", "01000011|140"}));
         EXPECT_EQ(linesAtCheck, (Lines{"01000009", "01000011"}));
         EXPECT_EQ(marksAtCheck, (Lines{"01000001|Wait", "01000008|True", "01000009|True", "01000010|Wait",
                                        "01000011|True"}));
-        EXPECT_EQ(erpRows("SELECT SAL_NO, REL_SAL FROM POS_MASTER ORDER BY SAL_NO"),
+        EXPECT_EQ(erpRows(masters),
                   (Lines{"01000001|350", "01000008|0", "01000009|999", "01000010|120", "01000011|140"}));
     }
     EXPECT_EQ(marks(0),
               (Lines{"01000001|True", "01000008|True", "01000009|True", "01000010|True", "01000011|True"}));
     // Both passes end alike; the collector only before the first, the uploader after each, in mode 0 by
     // then, and the machine file is written again for mode 0.
-    EXPECT_EQ(op.boxes, (std::vector<Box>{{Kind::Information, kDone}, {Kind::Information, kDone}}));
+    EXPECT_EQ(op.boxes, (Boxes{{Kind::Information, kDone}, {Kind::Information, kDone}}));
     EXPECT_EQ(platform.startedCommandLines,
               (Lines{"Harvo.exe", uploader("2012/12/11"), uploader("2012/12/11")}));
     EXPECT_EQ(platform.sleeps, sleepsOf(2, 2));
@@ -521,10 +464,7 @@ TEST_P(Verification, PutsInconsistentBillsBackForASecondPass) {
     EXPECT_EQ(locIp(), "01        10.0.0.01\r\nEND\r\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Days, Verification, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return std::string(info.param ? "AllDates" : "ChosenDay");
-                         });
+INSTANTIATE_TEST_SUITE_P(Days, Verification, ::testing::Bool(), named("AllDates", "ChosenDay"));
 
 // The store goes away right after the first verification, so the repeated pass cannot connect: its
 // failure is logged and shown, the uploader still starts, and no information box claims success. The
@@ -532,7 +472,6 @@ INSTANTIATE_TEST_SUITE_P(Days, Verification, ::testing::Bool(),
 TEST_F(Run, ConnectFailureOfTheRepeatedPassIsShownAndTheUploaderStillStarts) {
     addSoundBill(0, "101/12/10", "01000001", "01", 100, "True");
     addErpHeader(0, "2012/12/10", "01000001", "01", 100);  // the header without its line
-    dbs.dir.write("Wendry.exe", "");
     startUp();
     const std::string missing = dbs.dir.file("missing.fdb");
     op.onLog = [&](const std::string& line) {
@@ -546,7 +485,7 @@ TEST_F(Run, ConnectFailureOfTheRepeatedPassIsShownAndTheUploaderStillStarts) {
     ASSERT_GE(op.logLines.size(), 2u);
     EXPECT_EQ(Lines(op.logLines.end() - 2, op.logLines.end()), (Lines{failure, kDone}));
     EXPECT_EQ(timesLogged(kDone), 1);  // the first pass's, after the second pass gave up
-    EXPECT_EQ(op.boxes, oneBox(Kind::Warning, failure));
+    EXPECT_EQ(op.boxes, (Boxes{{Kind::Warning, failure}}));
     EXPECT_FALSE(form->sourceConnected);
     EXPECT_FALSE(form->erpConnected);
     EXPECT_EQ(form->SQLConSource.params().value("Database"), missing);
@@ -561,7 +500,7 @@ TEST_F(Run, ConnectFailureOfTheRepeatedPassIsShownAndTheUploaderStillStarts) {
 }
 
 // A store bill whose REL_SAL its lines never reach: every verification finds it again, and the third
-// ends the run; the repair tool is started unless its window is already up.
+// ends the run, the bill put back and its copy removed; the repair tool is started unless already up.
 class SevereAnomaly : public Run, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(SevereAnomaly, ThirdDamagedVerificationEndsTheRun) {
@@ -569,19 +508,17 @@ TEST_P(SevereAnomaly, ThirdDamagedVerificationEndsTheRun) {
     if (repairToolOpen) platform.presentWindowClasses.insert("TFormDisQuorrel");
     addBill(0, "101/12/10", "01000001", "01", 300);
     addLine(0, "101/12/10", "01000001", 1, "A001", 2, 120);
-    dbs.dir.write("Wendry.exe", "");
     startUp();
 
-    EXPECT_EQ(runExpectingQuietEnd(), transfer::QuietEnd::SevereAnomaly);
+    EXPECT_EQ(pressEnding(), quietly(transfer::QuietEnd::SevereAnomaly));
     EXPECT_EQ(timesLogged("異常資料:101/12/10__01000001重收設定中..!"), 3) << logText();
     EXPECT_FALSE(logged(kDone));
-    EXPECT_EQ(op.boxes, oneBox(Kind::Warning, kSevere));
+    EXPECT_EQ(op.boxes, (Boxes{{Kind::Warning, "資料嚴重異常,請連絡程式設計師..!"}}));
     EXPECT_EQ(form->retryCounter, 2);
     EXPECT_TRUE(form->totalsFinding);
     EXPECT_EQ(platform.sleeps, sleepsOf(2, 3));
     EXPECT_EQ(platform.startedCommandLines,
-              (repairToolOpen ? Lines{"Harvo.exe"} : Lines{"Harvo.exe", beside("Quorrel.exe")}));
-    // The last verification put the bill back and removed its copy.
+              (repairToolOpen ? Lines{"Harvo.exe"} : Lines{"Harvo.exe", dbs.dir.file("Quorrel.exe")}));
     EXPECT_EQ(marks(0), Lines{"01000001|Wait"});
     EXPECT_EQ(erpBills(0), Lines{});
     EXPECT_EQ(erpLines(0), Lines{});
@@ -589,9 +526,6 @@ TEST_P(SevereAnomaly, ThirdDamagedVerificationEndsTheRun) {
     EXPECT_TRUE(op.exitEnabled);
 }
 
-INSTANTIATE_TEST_SUITE_P(RepairTool, SevereAnomaly, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return std::string(info.param ? "AlreadyOpen" : "Started");
-                         });
+INSTANTIATE_TEST_SUITE_P(RepairTool, SevereAnomaly, ::testing::Bool(), named("AlreadyOpen", "Started"));
 
 }  // namespace
