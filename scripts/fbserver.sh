@@ -10,7 +10,10 @@ pidfile=${LUMVIK_FB_PIDFILE:-/tmp/lumvik-fbguard.pid}
 password=${LUMVIK_TEST_SERVER_PASSWORD:-masterkey}
 security=/var/lib/firebird/3.0/system/security3.fdb
 
-running() { [ -s "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null; }
+# A guard that has ended but was not reaped (a container whose first process does not reap orphans)
+# still answers kill -0: a zombie counts as gone.
+alive() { kill -0 "$1" 2>/dev/null && ! grep -qE '^[0-9]+ \(.*\) Z' "/proc/$1/stat" 2>/dev/null; }
+running() { [ -s "$pidfile" ] && alive "$(cat "$pidfile")"; }
 listening() { (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null; }
 
 case "$action" in
@@ -39,14 +42,21 @@ start)
 stop)
     if running; then
         pid=$(cat "$pidfile")
-        kill "$pid"
-        for _ in $(seq 1 100); do
-            if ! kill -0 "$pid" 2>/dev/null && ! listening; then break; fi
+        kill "$pid" 2>/dev/null || true
+        # A server with attachments may take its time to shut down: after 10 seconds it is killed.
+        for _ in $(seq 1 50); do
+            if ! alive "$pid" && ! listening; then break; fi
             sleep 0.2
         done
-        # The server process itself may outlive its guard for a moment.
-        pkill -x firebird 2>/dev/null || true
     fi
+    if listening || pgrep -x firebird >/dev/null; then
+        pkill -KILL -x firebird 2>/dev/null || true
+        for _ in $(seq 1 50); do
+            if ! listening && ! pgrep -x firebird >/dev/null; then break; fi
+            sleep 0.2
+        done
+    fi
+    if listening; then echo "the firebird server did not stop" >&2; exit 1; fi
     rm -f "$pidfile"
     echo "firebird server stopped"
     ;;

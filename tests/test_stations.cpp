@@ -226,6 +226,9 @@ TEST_F(Stations, ARunThatLosesTheServerFailsAndTheNextOneConverges) {
         const pid_t pid = station.start(station.pauseAt(where));
         ASSERT_TRUE(station.waitUntilPaused()) << where;
         server("stop");
+        // With its server down a database named host:path is out of reach; the client must not open
+        // the file itself behind the server's back.
+        EXPECT_THROW(connect(erp)->open(), db::DbError);
         station.release();
         const Outcome lost = station.wait(pid);
         server("start");
