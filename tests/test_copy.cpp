@@ -5,8 +5,6 @@
 #include "tests/support/run_fixture.h"
 #include "transfer/texts.h"
 
-#include <sstream>
-#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -18,18 +16,6 @@ using Lines = std::vector<std::string>;
 using namespace std::chrono_literals;
 
 namespace {
-
-const Value kNull;
-
-// A row from blank-separated column names and their values.
-Row cols(const std::string& names, const std::vector<Value>& values) {
-    Row row;
-    std::istringstream in(names);
-    for (std::string name; in >> name;)
-        row.emplace_back(name, values.at(row.size()));
-    if (row.size() != values.size()) throw std::logic_error("columns and values differ: " + names);
-    return row;
-}
 
 class Copy : public RunFixture {
   protected:
@@ -197,7 +183,7 @@ TEST_F(Copy, LineTakesItsProductsValuesOrTheTemporaryProducts) {
 TEST_F(Copy, LineValues) {
     addProduct("P20", "4720020", "I20", "毛利品", 20, 30, 28);
     addProduct("P125", "4720125", "I20", "小數毛利", 12.5, 30, 28);
-    addProduct("PNUL", "4720000", "I20", "無毛利", kNull, 30, 28);
+    addProduct("PNUL", "4720000", "I20", "無毛利", Value(), 30, 28);
     for (const auto& [barcode, cost, pack] : {std::tuple{"V6", 120, 6}, {"V0", 0, 6}, {"VZ", 120, 0}})
         insertRow(*erp, "PROD_SALE", cols("SAL_BARCODE STD_COST PACK_QTY", {barcode, cost, pack}));
     auto pack = [](int pieces, const char* barcode) { return cols("PAK_QTY V_BAR_CODE", {pieces, barcode}); };
@@ -214,12 +200,12 @@ TEST_F(Copy, LineValues) {
         {"A001", -2, 120, {{"SAL_CODE", "退"}}, "-2|-240|退|1|1|120|1|55|52.5"},
         {"A001", 1.5, 120, {}, "0|180||1|1|120|1|55|52.5"},
         // Pack counts: 1 when NULL.
-        {"A001", 1, 120, {{"PAK_QTY", kNull}, {"ORG_QTY", kNull}}, "1|120||1|1|120|1|55|52.5"},
+        {"A001", 1, 120, {{"PAK_QTY", Value()}, {"ORG_QTY", Value()}}, "1|120||1|1|120|1|55|52.5"},
         {"A001", 1, 120, {{"PAK_QTY", 3}, {"ORG_QTY", 4}}, "1|120||3|4|120|1|55|52.5"},
         // Sale price and tax kind: the line's own when it has one.
         {"A001", 1, 100, {{"STD_PRICE", 99}, {"TAX_KIND", "2"}}, "1|100||1|1|99|2|55|52.5"},
         {"A001", 1, 100, {{"STD_PRICE", 0}, {"TAX_KIND", ""}}, "1|100||1|1|120|1|55|52.5"},
-        {"A001", 1, 100, {{"STD_PRICE", kNull}, {"TAX_KIND", kNull}}, "1|100||1|1|120|1|55|52.5"},
+        {"A001", 1, 100, {{"STD_PRICE", Value()}, {"TAX_KIND", Value()}}, "1|100||1|1|120|1|55|52.5"},
         // Costs: a whole profit percentage off the price, else a pack's cost per piece, else the product's.
         {"P20", 1, 50, {}, "1|50||1|1|100|1|40|40"},
         {"P20", 1, 50, pack(6, "V6"), "1|50||6|1|100|1|40|40"},

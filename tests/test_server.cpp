@@ -20,11 +20,10 @@ namespace {
 class Server : public ::testing::Test {
   protected:
     void SetUp() override {
-        const char* host = std::getenv("LUMVIK_TEST_SERVER");
-        if (host == nullptr || *host == '\0') GTEST_SKIP() << "LUMVIK_TEST_SERVER is not set";
-        const char* pw = std::getenv("LUMVIK_TEST_SERVER_PASSWORD");
-        password = pw != nullptr ? pw : "masterkey";
-        address = std::string(host) + ":" + dir.file("remote.fdb");
+        const TestServer loopback = testServer();
+        if (loopback.host.empty()) GTEST_SKIP() << "LUMVIK_TEST_SERVER is not set";
+        password = loopback.password;
+        address = loopback.host + ":" + dir.file("remote.fdb");
         tools::createErpDatabase(address, "SYSDBA", password, /*forcedWrites=*/false);
     }
     void TearDown() override {

@@ -4,8 +4,6 @@
 #include "tests/support/run_fixture.h"
 #include "transfer/texts.h"
 
-#include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -16,18 +14,7 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-const Value kNull;
 const char* const kGiftTables[] = {"POS_GIVE", "POS_DISROL"};
-
-// A row from blank-separated column names and their values.
-Row cols(const std::string& names, const std::vector<Value>& values) {
-    Row row;
-    std::istringstream in(names);
-    for (std::string name; in >> name;)
-        row.emplace_back(name, values.at(row.size()));
-    if (row.size() != values.size()) throw std::logic_error("columns and values differ: " + names);
-    return row;
-}
 
 // A store mark, NULL when none.
 Value mark(const char* code) {
@@ -182,10 +169,10 @@ TEST_F(SideTables, RowsAreWrittenColumnForColumnKeepingNullsAndQuotes) {
     insertRow(*store, "POS_GIVE",
               cols(giftColumns, {"101/12/07", "02000007", "02", 2, "7", "M7", 99.5, 3, 33.17}));
     insertRow(*store, "POS_DISROL",
-              cols(giftColumns, {"101/12/10", "01'9", "01", 3, kNull, kNull, 12.5, kNull, kNull}));
-    addStorePoint("101/12/10", "01000001", kNull, nullptr);
+              cols(giftColumns, {"101/12/10", "01'9", "01", 3, Value(), Value(), 12.5, Value(), Value()}));
+    addStorePoint("101/12/10", "01000001", Value(), nullptr);
     addStorePoint("101/12/10", "01000002", "", nullptr);
-    addStorePoint("101/12/10", "01'9", "M1", nullptr, kNull, kNull);
+    addStorePoint("101/12/10", "01'9", "M1", nullptr, Value(), Value());
     addStorePoint("101/12/06", "01000003", "M2", nullptr, 12.5, 20);
     runInMode(0);
 
@@ -222,11 +209,11 @@ TEST_F(SideTables, CostsReachTheirLinesOrStayWaiting) {
         addStoreCost("101/12/10", salNo, 1, fractions[i], nullptr);
     }
     addStoreCost("101/12/05", "01000001", 1, 0, nullptr);
-    addStoreCost("101/12/05", "01000002", 1, kNull, nullptr);
+    addStoreCost("101/12/05", "01000002", 1, Value(), nullptr);
     addStoreCost("101/12/05", "01'9", 1, 7, nullptr);
     addErpCost("2012/12/05", "01000008", "1", 8, "W");
     const std::pair<const char*, Value> badOrdNos[] = {
-        {"01000011", kNull}, {"01000012", "abc"}, {"01000013", ""}, {"01000014", "2.5"}};
+        {"01000011", Value()}, {"01000012", "abc"}, {"01000013", ""}, {"01000014", "2.5"}};
     for (const auto& [salNo, ordNo] : badOrdNos)
         addErpCost("2012/12/05", salNo, ordNo, 9, "W");
     for (const char* salNo :
@@ -278,10 +265,10 @@ TEST_F(SideTables, RunningTheDayAgainOverwritesInsteadOfDoubling) {
     for (const std::string table : kGiftTables) {
         addGift(table, "101/12/10", "01000001", 1, nullptr, 10);
         addGift(table, "101/12/10", "01000001", 2, nullptr, 20);
-        addGift(table, "101/12/10", "01000002", kNull, nullptr, 10);
+        addGift(table, "101/12/10", "01000002", Value(), nullptr, 10);
     }
     addStoreCost("101/12/10", "01000001", 1, 40, nullptr);
-    addStoreCost("101/12/10", "01000002", kNull, 40, nullptr);
+    addStoreCost("101/12/10", "01000002", Value(), 40, nullptr);
     addErpSalesLine("2012/12/10", "01000001");
     addStorePoint("101/12/10", "01000001", "M1", nullptr, 10);
     runInMode(1);
@@ -327,22 +314,23 @@ TEST_F(SideTables, EnrichmentFillsWhatIsMissingOnce) {
     insert("PROD_ITEM", "PD_ITEMID PD_GRPID", {{"I01", "G01"}, {"I02", "G02"}, {"I03", "G03"}});
     insert("PROD_HIITEM", "PD_GRPID TOP_ITEMID", {{"G01", "T01"}, {"G02", "T02"}, {"G09", "T09"}});
     insert("POS_SUB", "SAL_DATE SAL_NO PROD_ID ORD_NO PD_ITEMID MID_ITEMID TOP_ITEMID",
-           {{"2012/11/30", "01000001", "A001", "1", "I01", kNull, kNull},
-            {"2012/11/30", "01000001", "A001", "2", "I02", "G09", kNull},  // kept though PROD_ITEM says G02
-            {"2012/11/30", "01000001", "A001", "3", "I01", kNull, "TX"},   // top level set before: kept
-            {"2012/11/30", "01000001", "A001", "4", "I05", kNull, kNull},  // no PROD_ITEM row yet
-            {"2012/11/30", "01000001", "A001", "5", "I03", kNull, kNull},  // no PROD_HIITEM row for its group
+           {{"2012/11/30", "01000001", "A001", "1", "I01", Value(), Value()},
+            {"2012/11/30", "01000001", "A001", "2", "I02", "G09", Value()},  // kept though PROD_ITEM says G02
+            {"2012/11/30", "01000001", "A001", "3", "I01", Value(), "TX"},   // top level set before: kept
+            {"2012/11/30", "01000001", "A001", "4", "I05", Value(), Value()},  // no PROD_ITEM row yet
+            {"2012/11/30", "01000001", "A001", "5", "I03", Value(),
+             Value()},  // no PROD_HIITEM row for its group
             {"2012/11/30", "01000001", "A001", "6", "I02", "G01", "T77"}});
     insert("MEMBER", "MEMBER_ID CARD_ID", {{"M1", "C1"}, {"M2", "C2"}});
     insert("POS_MASTER", "SAL_DATE MCH_NO SAL_NO MEMBER_ID CARD_ID",
            {{"2012/11/30", "01", "01000001", "M1", "CKEEP"},  // a card already there is kept
-            {"2012/11/30", "01", "01000002", "M1", kNull},
+            {"2012/11/30", "01", "01000002", "M1", Value()},
             {"2012/11/30", "01", "01000003", "M2", ""},
             {"2012/11/30", "01", "01000004", "M9", ""},  // no such member: ends NULL
-            {"2012/11/30", "01", "01000005", kNull, kNull}});
+            {"2012/11/30", "01", "01000005", Value(), Value()}});
     insert("MEMPOINT_USED", "SAL_DATE SAL_NO CARD_ID U_POINT SAL_AMT CR_DATETIME",
-           {{kNull, "03000099", kNull, 1, kNull, kNull},
-            {"2012/01/01", kNull, kNull, 1, kNull, kNull},
+           {{Value(), "03000099", Value(), 1, Value(), Value()},
+            {"2012/01/01", Value(), Value(), 1, Value(), Value()},
             {"2012/11/29", "03000000", "C0", 5, 5, "x"}});
     const std::string changeBills = "SAL_DATE SAL_NO SAL_TIME CST_NO SAL_AMT";
     insert("POSCHANGE_MASTER", changeBills,

@@ -125,11 +125,10 @@ const std::vector<std::string> kStoreTables = {"POS_MAIN", "POS_MAID",   "POS_MA
 class Stations : public ::testing::Test {
   protected:
     void SetUp() override {
-        const char* host = std::getenv("LUMVIK_TEST_SERVER");
-        if (host == nullptr || *host == '\0') GTEST_SKIP() << "LUMVIK_TEST_SERVER is not set";
-        const char* pw = std::getenv("LUMVIK_TEST_SERVER_PASSWORD");
-        password = pw != nullptr ? pw : "masterkey";
-        hostName = host;
+        const TestServer loopback = testServer();
+        if (loopback.host.empty()) GTEST_SKIP() << "LUMVIK_TEST_SERVER is not set";
+        password = loopback.password;
+        hostName = loopback.host;
         erpAddress = newErp("erp.fdb");
     }
     void TearDown() override {

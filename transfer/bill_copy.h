@@ -22,6 +22,13 @@ struct BillState {
     std::string storeNumber;  // the store SAL_NO as stored
 };
 
+// A bound value compared with an ERP column, cast wide: a store value longer than the column (a date
+// one digit too wide for SAL_DATE, a code longer than the ERP's) is then compared and found in no row,
+// as it is when written into the statement, instead of failing the statement.
+inline std::string wideKey(const char* param) {
+    return std::string("CAST(") + param + " AS VARCHAR(255))";
+}
+
 // Walks CDS_S1 (opened by the family preparation).
 void copyBills(RunContext& run, const db::Family& family);
 

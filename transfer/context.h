@@ -69,45 +69,30 @@ struct RunContext {
     std::map<std::string, std::vector<db::Column>> columns_;
 };
 
-// The ERP writes of one unit of work (a bill, a side table, a check) share one transaction, committed
-// when the unit ends, also when it ends by an error, so that what was done before an error stays done.
-// A unit is committed before any store statement that depends on it runs, so a stop in between never
-// leaves a store mark ahead of the ERP rows it stands for.
-class ErpGroup {
+// The statements of one unit of work on a connection share one transaction, committed when the unit
+// ends, also when it ends by an error, so that what was done before an error stays done. The ERP writes
+// of a unit (bills, a side table, a check) are committed before any store statement that depends on
+// them runs, so a stop in between never leaves a store mark ahead of the ERP rows it stands for; reads
+// of the store may share one read-only group.
+class StatementGroup {
   public:
-    explicit ErpGroup(db::Connection& erp) : erp_(erp) { erp_.beginGroup(); }
-    ~ErpGroup() {
+    explicit StatementGroup(db::Connection& connection, const db::GroupOptions& options = {})
+        : connection_(connection) {
+        connection_.beginGroup(options);
+    }
+    ~StatementGroup() {
         try {
-            erp_.commitGroup();
+            connection_.commitGroup();
         } catch (...) {
             // The connection is gone; the error that ended the unit is the one reported.
         }
     }
-    ErpGroup(const ErpGroup&) = delete;
-    ErpGroup& operator=(const ErpGroup&) = delete;
-    void commit() { erp_.commitGroup(); }
+    StatementGroup(const StatementGroup&) = delete;
+    StatementGroup& operator=(const StatementGroup&) = delete;
+    void commit() { connection_.commitGroup(); }
 
   private:
-    db::Connection& erp_;
-};
-
-// Reads of the store database that share one read-only, read-committed transaction (they see every
-// committed change, as reads of their own would), ended with the object.
-class StoreReads {
-  public:
-    explicit StoreReads(db::Connection& store) : store_(store) { store_.beginGroup({.readOnly = true}); }
-    ~StoreReads() {
-        try {
-            store_.commitGroup();
-        } catch (...) {
-            // Nothing was written; a connection that is gone has ended the transaction already.
-        }
-    }
-    StoreReads(const StoreReads&) = delete;
-    StoreReads& operator=(const StoreReads&) = delete;
-
-  private:
-    db::Connection& store_;
+    db::Connection& connection_;
 };
 
 }  // namespace lumvik::transfer

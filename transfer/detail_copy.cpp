@@ -13,13 +13,6 @@ using text::trimmed;
 
 namespace {
 
-// A bound value compared with an ERP column, cast wide: a store value longer than the column (a date
-// one digit too wide for SAL_DATE, a code longer than the ERP's) is then compared and found in no row,
-// as it is when written into the statement, instead of failing the statement.
-std::string wideKey(const char* param) {
-    return std::string("CAST(") + param + " AS VARCHAR(255))";
-}
-
 std::string lineColumns() {
     std::string columns;
     for (std::size_t i = 0; i < db::kErpLineColumns.size(); ++i)

@@ -15,13 +15,6 @@ using text::trimmed;
 
 namespace {
 
-// A bound value compared with an ERP column, cast wide: a store value longer than the column (a date
-// one digit too wide for SAL_DATE, a code longer than the ERP's) is then compared and found in no row,
-// as it is when written into the statement, instead of failing the statement.
-std::string wideKey(const char* param) {
-    return std::string("CAST(") + param + " AS VARCHAR(255))";
-}
-
 // The header insert, with every value bound: the statement text never changes, so it is prepared
 // once, and no value from the store can alter it.
 std::string headerInsert(const db::Family& family) {
@@ -211,8 +204,8 @@ void copyBills(RunContext& run, const db::Family& family) {
     constexpr int kBillsPerCommit = 100;
     // The walk only reads the store: its reads share one read-only transaction instead of starting and
     // ending one for every bill.
-    StoreReads storeReads(run.form.SQLConSource);
-    std::optional<ErpGroup> group;
+    StatementGroup storeReads(run.form.SQLConSource, {.readOnly = true});
+    std::optional<StatementGroup> group;
     int billsInGroup = 0;
     for (bills.first(); !bills.eof(); bills.next()) {
         if (billsInGroup == kBillsPerCommit) {

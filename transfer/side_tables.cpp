@@ -85,7 +85,7 @@ void transferGiftTable(RunContext& run, const GiftTable& table) {
     rows.close();
     rows.setCommandText("SELECT * FROM " + name + " WHERE TRN_CODE = 'W' ");
     rows.open();
-    ErpGroup group(form.SQLConnection1);
+    StatementGroup group(form.SQLConnection1);
     for (rows.first(); !rows.eof(); rows.next()) {
         const std::string date = dates::rocToGregorian(rows.field("SAL_DATE").asString());
         db::RowSet& lookup = form.CDS_T1;
@@ -130,7 +130,7 @@ struct CostKey {
 
 void enrich(RunContext& run) {
     FormCore& form = run.form;
-    ErpGroup group(form.SQLConnection1);
+    StatementGroup group(form.SQLConnection1);
     form.CDS_T1.close();
     form.CDS_T1.setCommandText(
         "UPDATE POS_SUB SET MID_ITEMID = (SELECT PD_GRPID FROM PROD_ITEM WHERE PD_ITEMID = "
@@ -171,7 +171,7 @@ void transferCosts(RunContext& run) {
     rows.close();
     rows.setCommandText("SELECT * FROM POS_COST WHERE TRN_CODE = 'Wait' ");
     rows.open();
-    ErpGroup group(form.SQLConnection1);
+    StatementGroup group(form.SQLConnection1);
     for (rows.first(); !rows.eof(); rows.next()) {
         const std::string date = dates::rocToGregorian(rows.field("SAL_DATE").asString());
         db::RowSet& lookup = form.CDS_T1;
@@ -259,7 +259,7 @@ void transferPoints(RunContext& run) {
     rows.close();
     rows.setCommandText("SELECT * FROM POINT_MASTER WHERE TRN_CODE = 'Wait' ");
     rows.open();
-    ErpGroup group(form.SQLConnection1);
+    StatementGroup group(form.SQLConnection1);
     for (rows.first(); !rows.eof(); rows.next()) {
         const std::string date = dates::rocToGregorian(rows.field("SAL_DATE").asString());
         db::RowSet& lookup = form.CDS_T1;

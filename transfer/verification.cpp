@@ -23,7 +23,7 @@ void reportAndRemark(RunContext& run, db::RowSet& rows) {
 
 // Deletes the ERP copy of every bill held in `copy`: its lines, then its header.
 void deleteCopies(RunContext& run, db::RowSet& copy) {
-    ErpGroup group(run.form.SQLConnection1);
+    StatementGroup group(run.form.SQLConnection1);
     for (copy.first(); !copy.eof(); copy.next()) {
         const std::string date = copy.field("SAL_DATE").asString();
         const std::string number = copy.field("SAL_NO").asString();

@@ -5,10 +5,21 @@
 #include "transfer/loc_ip.h"
 
 #include <algorithm>
+#include <sstream>
+#include <stdexcept>
 
 namespace lumvik::testing {
 
 using db::Value;
+
+Row cols(const std::string& names, const std::vector<db::Value>& values) {
+    Row row;
+    std::istringstream in(names);
+    for (std::string name; in >> name;)
+        row.emplace_back(name, values.at(row.size()));
+    if (row.size() != values.size()) throw std::logic_error("columns and values differ: " + names);
+    return row;
+}
 
 void insertRow(db::Connection& connection, const std::string& table, const Row& row) {
     std::string names, marks;

@@ -21,6 +21,9 @@ namespace lumvik::testing {
 
 using Row = std::vector<std::pair<std::string, db::Value>>;
 
+// A row from blank-separated column names and their values.
+[[nodiscard]] Row cols(const std::string& names, const std::vector<db::Value>& values);
+
 // Inserts one row, every value bound.
 void insertRow(db::Connection& connection, const std::string& table, const Row& row);
 

@@ -2,6 +2,8 @@
 
 #include "tools/schema.h"
 
+#include <cstdlib>
+
 namespace lumvik::testing {
 
 std::string emptyDatabase(const TempDir& dir, const std::string& name) {
@@ -29,6 +31,12 @@ std::string scalar(db::Connection& connection, const std::string& sql) {
     rows.setCommandText(sql);
     rows.open();
     return rows.field(0).asString();
+}
+
+TestServer testServer() {
+    const char* host = std::getenv("LUMVIK_TEST_SERVER");
+    const char* password = std::getenv("LUMVIK_TEST_SERVER_PASSWORD");
+    return {host != nullptr ? host : "", password != nullptr ? password : "masterkey"};
 }
 
 }  // namespace lumvik::testing

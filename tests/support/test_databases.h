@@ -23,6 +23,14 @@ struct TestDatabases {
     explicit TestDatabases(bool storeMarkColumns = true);
 };
 
+// The loopback server of the server tests: LUMVIK_TEST_SERVER (empty when not set) and the SYSDBA
+// password LUMVIK_TEST_SERVER_PASSWORD ("masterkey" when not set).
+struct TestServer {
+    std::string host;
+    std::string password;
+};
+[[nodiscard]] TestServer testServer();
+
 // A connection to a database file through the embedded engine, not yet connected.
 [[nodiscard]] std::unique_ptr<db::Connection> embeddedConnection(const std::string& database,
                                                                  const std::string& name = "test");
