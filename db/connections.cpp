@@ -1,7 +1,7 @@
 #include "db/connections.h"
 
-#include "db/ini_file.h"
-#include "db/text.h"
+#include "base/ini_file.h"
+#include "base/text.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
 #include "db/sql_access.h"
 
-#include "db/codepage.h"
+#include "base/codepage.h"
 #include "db/fb_client.h"
-#include "db/text.h"
+#include "base/text.h"
 
 #include <firebird/Interface.h>
 

@@ -1,8 +1,8 @@
 #include "summary/daily_summary.h"
 
-#include "app/date_forms.h"
-#include "db/codepage.h"
-#include "db/text.h"
+#include "app/shell/date_forms.h"
+#include "base/codepage.h"
+#include "base/text.h"
 #include "summary/number_texts.h"
 
 #include <cstdio>

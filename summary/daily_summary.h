@@ -3,7 +3,7 @@
 // The daily summary: one day's sales of the ERP database written into the log pane, computed through a
 // scratch table and a category view made for it; and the clean-up that drops those two again.
 
-#include "app/form_core.h"
+#include "app/shell/form_core.h"
 
 #include <string>
 

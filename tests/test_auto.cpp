@@ -1,8 +1,8 @@
 // lumvik-auto as a process: a copy of the program in a folder of its own, with its two files beside it
 // and embedded databases.
 
-#include "app/platform.h"
-#include "app/settings.h"
+#include "app/shell/platform.h"
+#include "app/shell/settings.h"
 #include "db/connections.h"
 #include "tests/support/run_fixture.h"
 

@@ -4,11 +4,11 @@
 // run. Every sound bill of the day must arrive whole all the same: its header and every line, each
 // column with the value it has when nothing goes wrong. No password may reach the operator.
 
-#include "app/settings.h"
-#include "db/codepage.h"
+#include "app/shell/settings.h"
+#include "base/codepage.h"
 #include "db/connections.h"
 #include "db/tables.h"
-#include "db/text.h"
+#include "base/text.h"
 #include "tests/support/run_fixture.h"
 #include "transfer/family_prep.h"
 #include "transfer/loc_ip.h"

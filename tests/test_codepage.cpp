@@ -1,4 +1,4 @@
-#include "db/codepage.h"
+#include "base/codepage.h"
 
 #include <gtest/gtest.h>
 

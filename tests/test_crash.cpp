@@ -3,10 +3,10 @@
 // stopped. The database layer's step switch counts the statements and commits of a process, names
 // them in a trace, and kills the process just before a given step, as a power cut or a kill would.
 
-#include "app/settings.h"
+#include "app/shell/settings.h"
 #include "db/connections.h"
 #include "tests/support/run_fixture.h"
-#include "tools/demo_data.h"
+#include "fixtures/demo_data.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/date_forms.h"
+#include "app/shell/date_forms.h"
 
 #include <gtest/gtest.h>
 

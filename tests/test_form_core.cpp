@@ -1,8 +1,8 @@
 // Start-up and leaving, without a window: settings into the choices, the machine list, the releases of
 // the transfer state.
 
-#include "app/form_core.h"
-#include "app/settings.h"
+#include "app/shell/form_core.h"
+#include "app/shell/settings.h"
 #include "db/connections.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/test_databases.h"

@@ -1,5 +1,5 @@
-#include "app/settings.h"
-#include "db/ini_file.h"
+#include "app/shell/settings.h"
+#include "base/ini_file.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "tests/support/temp_dir.h"
 #include "transfer/loc_ip.h"
 
-#include "db/atomic_file.h"
+#include "base/atomic_file.h"
 
 #include <gtest/gtest.h>
 

@@ -20,7 +20,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/platform.h"
+#include "app/shell/platform.h"
 #include "tests/support/temp_dir.h"
 
 extern char** environ;

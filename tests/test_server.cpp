@@ -1,10 +1,10 @@
 // The database layer against a real Firebird server on 127.0.0.1 (started by scripts/fbserver.sh).
 // The address and SYSDBA password come from LUMVIK_TEST_SERVER and LUMVIK_TEST_SERVER_PASSWORD.
 
-#include "db/codepage.h"
+#include "base/codepage.h"
 #include "db/connections.h"
 #include "tests/support/test_databases.h"
-#include "tools/schema.h"
+#include "fixtures/schema.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The database layer against real embedded databases.
 
-#include "db/codepage.h"
+#include "base/codepage.h"
 #include "db/fb_client.h"
 #include "db/sql_access.h"
 #include "tests/support/run_fixture.h"

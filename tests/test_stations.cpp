@@ -3,11 +3,11 @@
 // copy of lumvik-auto, its settings, its connection definitions and its own store database; the ERP
 // database is shared. Needs LUMVIK_TEST_SERVER; stops and starts the server with scripts/fbserver.sh.
 
-#include "app/settings.h"
+#include "app/shell/settings.h"
 #include "db/connections.h"
 #include "tests/support/test_databases.h"
-#include "tools/demo_data.h"
-#include "tools/schema.h"
+#include "fixtures/demo_data.h"
+#include "fixtures/schema.h"
 
 #include <gtest/gtest.h>
 

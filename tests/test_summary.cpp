@@ -1,6 +1,6 @@
 // The daily summary and the clean-up of its scratch objects, headless, on real embedded databases.
 
-#include "db/codepage.h"
+#include "base/codepage.h"
 #include "summary/daily_summary.h"
 #include "tests/support/run_fixture.h"
 

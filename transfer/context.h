@@ -3,7 +3,7 @@
 // What every phase of a transfer run shares: the window's objects, the run's readings of the
 // operator's choices, and counts for the closing report.
 
-#include "app/form_core.h"
+#include "app/shell/form_core.h"
 #include "db/tables.h"
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "db/text.h"
+#include "base/text.h"
 #include "transfer/bill_copy.h"
 #include "transfer/texts.h"
 

@@ -1,10 +1,10 @@
 #include "transfer/family_prep.h"
 
-#include "app/date_forms.h"
-#include "app/machine_list.h"
-#include "db/atomic_file.h"
-#include "db/codepage.h"
-#include "db/text.h"
+#include "app/shell/date_forms.h"
+#include "app/shell/machine_list.h"
+#include "base/atomic_file.h"
+#include "base/codepage.h"
+#include "base/text.h"
 #include "transfer/texts.h"
 
 namespace lumvik::transfer {

@@ -1,9 +1,9 @@
 #include "transfer/loc_ip.h"
 
-#include "app/date_forms.h"
-#include "app/machine_list.h"
-#include "db/atomic_file.h"
-#include "db/codepage.h"
+#include "app/shell/date_forms.h"
+#include "app/shell/machine_list.h"
+#include "base/atomic_file.h"
+#include "base/codepage.h"
 
 namespace lumvik::transfer {
 

@@ -1,6 +1,6 @@
-#include "app/date_forms.h"
-#include "db/codepage.h"
-#include "db/text.h"
+#include "app/shell/date_forms.h"
+#include "base/codepage.h"
+#include "base/text.h"
 #include "transfer/bill_copy.h"
 #include "transfer/texts.h"
 

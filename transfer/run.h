@@ -6,7 +6,7 @@
 // uploader. It ends normally, with Abort (a quiet end after a warning box), or with an error that
 // the caller shows.
 
-#include "app/form_core.h"
+#include "app/shell/form_core.h"
 #include "transfer/context.h"
 
 #include <optional>

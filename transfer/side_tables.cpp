@@ -1,7 +1,7 @@
 #include "transfer/side_tables.h"
 
-#include "app/date_forms.h"
-#include "db/text.h"
+#include "app/shell/date_forms.h"
+#include "base/text.h"
 #include "transfer/texts.h"
 
 #include <cstdlib>

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
+#include "app/shell/platform.h"
 
 namespace lumvik::testing {
 

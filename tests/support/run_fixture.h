@@ -4,7 +4,7 @@
 // program in a temporary folder, a fake platform (clock, sleeps, program starts, window classes), a
 // scripted operator, and the window's non-visual half started up on them.
 
-#include "app/form_core.h"
+#include "app/shell/form_core.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/test_databases.h"
 #include "transfer/run.h"

@@ -1,6 +1,6 @@
 #include "tests/support/test_databases.h"
 
-#include "tools/schema.h"
+#include "fixtures/schema.h"
 
 #include <cstdlib>
 

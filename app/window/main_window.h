@@ -1,0 +1,183 @@
+#pragma once
+
+// The one window of the program, TFormLumvik. It is a thin shell: its handlers keep the names of the
+// window's design and call into the start-up, the state watch and the transfer run, and it is the
+// operator those talk to (log pane, progress bars, boxes, choices).
+//
+// Threading: the window's thread only. A handler runs to its end before the next event is handled;
+// during a run the window is repainted but takes no input and runs no other handler.
+
+#include "app/shell/form_core.h"
+#include "app/window/message_boxes.h"
+#include "app/shell/operator.h"
+#include "app/shell/platform.h"
+#include "transfer/run.h"
+
+#include <QGroupBox>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QButtonGroup;
+class QCalendarWidget;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+class QToolButton;
+
+namespace lumvik {
+
+// The date field: a masked text "yyyy/mm/dd" (blanks stand for missing digits) with a drop-down
+// calendar whose weeks begin on Sunday. Its date value follows the text whenever the text is a date,
+// and keeps the last valid date otherwise.
+class DateField : public QWidget {
+    Q_OBJECT
+  public:
+    explicit DateField(QWidget* parent);
+    [[nodiscard]] QString text() const;
+    void setText(const QString& text);
+    [[nodiscard]] std::chrono::year_month_day date() const { return date_; }
+    void setDate(std::chrono::year_month_day date);
+    [[nodiscard]] QLineEdit* edit() const { return edit_; }
+    [[nodiscard]] QCalendarWidget* calendar() const { return calendar_; }
+    void showCalendar();
+
+  private:
+    void textEdited();
+    QLineEdit* edit_;
+    QToolButton* dropDown_;
+    QCalendarWidget* calendar_;
+    std::chrono::year_month_day date_{};
+};
+
+// A captioned group of choices laid out in columns; the index of the selected one, -1 for none.
+class RadioGroup : public QGroupBox {
+    Q_OBJECT
+  public:
+    RadioGroup(const QString& caption, const QStringList& items, int columns, QWidget* parent);
+    [[nodiscard]] int itemIndex() const;
+    // An index below -1 selects nothing; one beyond the last selects the last.
+    void setItemIndex(int index);
+    [[nodiscard]] QRadioButton* button(int index) const {
+        return buttons_.at(static_cast<std::size_t>(index));
+    }
+
+  private:
+    QButtonGroup* group_;
+    std::vector<QRadioButton*> buttons_;
+};
+
+class TFormLumvik : public QWidget, public Operator {
+    Q_OBJECT
+  public:
+    // `system` does the platform's work; the window wraps it so that waits keep it painted.
+    TFormLumvik(Platform& system, MessageBoxes& boxes, FormFiles files = {}, QWidget* parent = nullptr);
+    ~TFormLumvik() override;
+
+    [[nodiscard]] FormCore& core() { return *core_; }
+
+    // Operator.
+    void log(const std::string& line) override;
+    void clearLog() override;
+    void setBillProgress(int position, int maximum) override;
+    void stepBillProgress() override;
+    void setLineProgress(int position, int maximum) override;
+    void stepLineProgress() override;
+    void warning(const std::string& text) override;
+    void information(const std::string& text) override;
+    void message(const std::string& text) override;
+    void error(const std::string& text) override;
+    bool confirm(const std::string& text) override;
+    void repaint() override;
+    void setOkEnabled(bool enabled) override;
+    void setExitEnabled(bool enabled) override;
+    [[nodiscard]] std::string dateText() const override;
+    [[nodiscard]] std::chrono::year_month_day dateValue() const override;
+    [[nodiscard]] int transferMode() const override;
+    void setTransferMode(int mode) override;
+    [[nodiscard]] int serverKind() const override;
+    void setServerKind(int kind) override;
+    [[nodiscard]] bool allDates() const override;
+    void setAllDates(bool ticked) override;
+    [[nodiscard]] std::string sourcePath() const override;
+    void setSourcePath(const std::string& path) override;
+    [[nodiscard]] std::string targetPath() const override;
+    void setTargetPath(const std::string& path) override;
+    [[nodiscard]] std::string tempProduct() const override;
+    void setTempProduct(const std::string& code) override;
+    void setMachines(const std::vector<std::string>& entries) override;
+    [[nodiscard]] std::vector<std::string> machines() const override;
+    [[nodiscard]] std::vector<bool> machineTicks() const override;
+
+    // Handlers, named as the window's design names them.
+    void FormCreate();
+    void bsSkinButton1Click();
+    void bsSkinButton2Click();
+    void Timer1Timer();
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void bsSkinEdit1ButtonClick();
+    void bsSkinEdit2ButtonClick();
+    void SpeedButton3Click();
+    void SpeedButton_TMPClick();
+
+    // The open-file dialog ("Open file", "All files|*.*", one existing file); tests replace it.
+    std::function<QString(QWidget* parent)> openFileDialog;
+
+    // Controls, named as the window's design names them.
+    QFrame* bottomBar;
+    QFrame* mainArea;
+    QFrame* topStrip;
+    QFrame* middleArea;
+    QLabel* bsSkinStdLabel1;
+    DateField* bsSkinDateEdit1;
+    RadioGroup* bsSkinRadioGroup1;
+    QCheckBox* bsSkinCheckRadioBox1;
+    QLabel* bsSkinStdLabel2;
+    QLineEdit* bsSkinEdit1;
+    QToolButton* SpeedButton1;
+    QLabel* bsSkinStdLabel3;
+    QLineEdit* bsSkinEdit2;
+    QToolButton* SpeedButton2;
+    QLabel* bsSkinStdLabel4;
+    QLineEdit* Edit1;
+    RadioGroup* bsSkinRadioGroup2;
+    QGroupBox* machineGroup;
+    QListWidget* bsSkinCheckListBox1;
+    QPlainTextEdit* bsSkinMemo1;
+    QProgressBar* ProgressBar2;
+    QProgressBar* ProgressBar1;
+    QToolButton* SpeedButton3;
+    QToolButton* SpeedButton_TMP;
+    QPushButton* bsSkinButton1;
+    QPushButton* bsSkinButton2;
+    QTimer* Timer1;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;  // FormClose
+
+  private:
+    class PaintingPlatform;
+    void buildControls();
+    // The application's top-level handler: a failure no handler catches is shown in an error box;
+    // a quiet end shows nothing. True when `handler` ended normally.
+    bool guarded(const std::function<void()>& handler);
+    bool showBox(MessageBoxes::Kind kind, const std::string& text);
+
+    MessageBoxes& boxes_;
+    std::unique_ptr<PaintingPlatform> platform_;
+    std::unique_ptr<FormCore> core_;
+    // Set while a handler that must not be interleaved (a run, a tick) is in progress.
+    bool busy_ = false;
+};
+
+}  // namespace lumvik
