@@ -1,8 +1,8 @@
 #include "db/sql_access.h"
 
 #include "base/codepage.h"
-#include "db/fb_client.h"
 #include "base/text.h"
+#include "db/fb_client.h"
 
 #include <firebird/Interface.h>
 

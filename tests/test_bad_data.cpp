@@ -6,9 +6,9 @@
 
 #include "app/shell/settings.h"
 #include "base/codepage.h"
+#include "base/text.h"
 #include "db/connections.h"
 #include "db/tables.h"
-#include "base/text.h"
 #include "tests/support/run_fixture.h"
 #include "transfer/family_prep.h"
 #include "transfer/loc_ip.h"

@@ -5,8 +5,8 @@
 
 #include "app/shell/settings.h"
 #include "db/connections.h"
-#include "tests/support/run_fixture.h"
 #include "fixtures/demo_data.h"
+#include "tests/support/run_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 
 #include "base/codepage.h"
 #include "db/connections.h"
-#include "tests/support/test_databases.h"
 #include "fixtures/schema.h"
+#include "tests/support/test_databases.h"
 
 #include <gtest/gtest.h>
 

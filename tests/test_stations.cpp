@@ -5,9 +5,9 @@
 
 #include "app/shell/settings.h"
 #include "db/connections.h"
-#include "tests/support/test_databases.h"
 #include "fixtures/demo_data.h"
 #include "fixtures/schema.h"
+#include "tests/support/test_databases.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The main window, offscreen, on real embedded databases with a fake platform and scripted boxes.
 
 #include "app/shell/date_forms.h"
-#include "app/window/main_window.h"
 #include "app/shell/settings.h"
+#include "app/window/main_window.h"
 #include "tests/support/run_fixture.h"
 
 #include <QApplication>

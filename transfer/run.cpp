@@ -1,8 +1,8 @@
 #include "transfer/run.h"
 
 #include "app/shell/date_forms.h"
-#include "db/connections.h"
 #include "base/text.h"
+#include "db/connections.h"
 #include "transfer/bill_copy.h"
 #include "transfer/family_prep.h"
 #include "transfer/loc_ip.h"

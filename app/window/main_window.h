@@ -8,9 +8,9 @@
 // during a run the window is repainted but takes no input and runs no other handler.
 
 #include "app/shell/form_core.h"
-#include "app/window/message_boxes.h"
 #include "app/shell/operator.h"
 #include "app/shell/platform.h"
+#include "app/window/message_boxes.h"
 #include "transfer/run.h"
 
 #include <QGroupBox>
