@@ -1,6 +1,7 @@
 #include "app/window/main_window.h"
 
 #include "app/shell/date_forms.h"
+#include "app/shell/forwarding_platform.h"
 #include "app/shell/state_watch.h"
 #include "summary/daily_summary.h"
 #include "transfer/context.h"
@@ -65,30 +66,19 @@ W* place(W* widget, const char* name, int left, int top, int width = -1, int hei
 // The system platform, except that its waits keep the window painted: the time is spent in short
 // slices between which paint events (and no input) are handled. Handlers that could interleave with
 // a run are kept out by the window's busy flag.
-class TFormLumvik::PaintingPlatform : public Platform {
+class TFormLumvik::PaintingPlatform : public ForwardingPlatform {
   public:
-    explicit PaintingPlatform(Platform& inner) : inner_(inner) {}
-    std::filesystem::path programDirectory() const override { return inner_.programDirectory(); }
-    bool fileExists(const std::filesystem::path& file) const override { return inner_.fileExists(file); }
-    bool startProgram(const std::string& commandLine) override { return inner_.startProgram(commandLine); }
-    bool windowClassExists(const std::string& windowClass) const override {
-        return inner_.windowClassExists(windowClass);
-    }
+    using ForwardingPlatform::ForwardingPlatform;
     void sleep(std::chrono::milliseconds duration) override {
         constexpr std::chrono::milliseconds slice{50};
         while (duration > std::chrono::milliseconds::zero()) {
             const auto step = std::min(duration, slice);
             QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            inner_.sleep(step);
+            inner().sleep(step);
             duration -= step;
         }
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
-    LocalTime now() const override { return inner_.now(); }
-    bool openWithDefault(const std::string& path) override { return inner_.openWithDefault(path); }
-
-  private:
-    Platform& inner_;
 };
 
 // ------------------------------------------------------------------------------------------------

@@ -12,7 +12,7 @@
 
 #include "app/shell/date_forms.h"
 #include "app/shell/form_core.h"
-#include "app/shell/platform.h"
+#include "app/shell/forwarding_platform.h"
 #include "db/connections.h"
 #include "db/tables.h"
 #include "fixtures/schema.h"
@@ -50,25 +50,18 @@ struct Options {
     bool indexes = true;
 };
 
-// The system platform in a folder of the benchmark's own, with the time of its waits counted.
-class BenchPlatform : public Platform {
+// The system platform in a folder of the benchmark's own, with the time of its waits counted; no
+// sibling program is started or found.
+class BenchPlatform : public WaitTimingPlatform {
   public:
-    explicit BenchPlatform(std::filesystem::path dir) : inner_(makeSystemPlatform()), dir_(std::move(dir)) {}
+    BenchPlatform(Platform& system, std::filesystem::path dir)
+        : WaitTimingPlatform(system), dir_(std::move(dir)) {}
     std::filesystem::path programDirectory() const override { return dir_; }
-    bool fileExists(const std::filesystem::path& file) const override { return inner_->fileExists(file); }
     bool startProgram(const std::string&) override { return true; }
     bool windowClassExists(const std::string&) const override { return false; }
-    void sleep(std::chrono::milliseconds duration) override {
-        const auto start = Clock::now();
-        inner_->sleep(duration);
-        waited += Clock::now() - start;
-    }
-    LocalTime now() const override { return inner_->now(); }
     bool openWithDefault(const std::string&) override { return true; }
-    Clock::duration waited{};
 
   private:
-    std::unique_ptr<Platform> inner_;
     std::filesystem::path dir_;
 };
 
@@ -250,7 +243,8 @@ void measure(const std::string& label, const std::string& prefix, const Options&
     std::ofstream(o.dir / db::kConnectionsFileName, std::ios::binary)
         << db::connectionEntryText(erp, o.password);
 
-    BenchPlatform platform(o.dir);
+    const auto system = makeSystemPlatform();
+    BenchPlatform platform(*system, o.dir);
     HeadlessOperator op;
     FormCore form(platform, op);
     form.FormCreate();
@@ -279,7 +273,7 @@ void measure(const std::string& label, const std::string& prefix, const Options&
     db::setStatementObserver(nullptr);
     if (run.connectFailure()) throw std::runtime_error(*run.connectFailure());
 
-    const double work = std::chrono::duration<double>(elapsed - platform.waited).count();
+    const double work = std::chrono::duration<double>(elapsed - platform.waited()).count();
     const auto& c = run.counts();
     const auto erpStats = form.SQLConnection1.stats();
     const auto storeStats = form.SQLConSource.stats();

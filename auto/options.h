@@ -1,0 +1,38 @@
+#pragma once
+
+// The command line of lumvik-auto.
+
+#include "app/shell/form_core.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lumvik::autorun {
+
+// Exit statuses.
+inline constexpr int kCompleted = 0;
+inline constexpr int kRefused = 1;
+inline constexpr int kSevereAnomaly = 2;
+inline constexpr int kConnectionFailed = 3;
+inline constexpr int kOtherError = 4;
+
+extern const char* const kUsage;
+
+struct Options {
+    std::optional<std::string> date;
+    std::optional<int> mode;
+    std::optional<std::vector<std::string>> machines;  // empty optional: all
+    std::optional<bool> allDates;
+    bool skipCollector = false;
+    bool force = false;
+    bool stats = false;
+    bool summary = false;
+    bool help = false;
+    FormFiles files;
+};
+
+// Parses the arguments after the program name; an error text when they cannot be parsed.
+[[nodiscard]] std::optional<std::string> parseOptions(const std::vector<std::string>& args, Options& options);
+
+}  // namespace lumvik::autorun
