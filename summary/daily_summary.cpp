@@ -49,80 +49,90 @@ std::string groupRowName(const std::string& groupName, double amount, double qua
            cp950::fitToBytes(wholeUnitText(quantity) + kBlanks10, 6);
 }
 
-void dailySummary(FormCore& form) {
-    Operator& op = form.op();
-    op.clearLog();
-    form.scratchView = "VIEW_Z" + hhnnss(form.platform().now());
-    form.scratchTable = "TMP_A" + hhnnss(form.platform().now());
-    cleanUpScratch(form);
-    const std::string& table = form.scratchTable;
-    const std::string& view = form.scratchView;
+namespace {
 
-    const std::string day = dates::gregorianText(dates::requireDate(op.dateText()));
-    const std::string onDay = " WHERE SAL_DATE = " + text::quoted(day);
-    db::SqlQuery& query = form.SQLQuery3;
-    query.openLines({"SELECT SAL_DATE ", "FROM POS_MASTER", onDay});
-    const bool noBills = query.field("SAL_DATE").asString().empty();
-    query.close();
-    if (noBills) {
-        op.message(kNoData);
-        return;
-    }
-
-    form.SQLQuery1.execLines({"CREATE  TABLE " + table +
-                              " ( ID DOUBLE PRECISION, Sal_DATE VARCHAR(10), NAME VARCHAR(100), AMT DOUBLE "
-                              "PRECISION, NAME2 VARCHAR(50), AMT2 DOUBLE PRECISION)"});
-    int n = 1;
-    op.log("CAST ....." + std::to_string(n));
-    form.SQLQuery1.execLines(
-        {"INSERT INTO " + table + "(ID,Sal_DATE,NAME)",
-         "SELECT  " + std::to_string(n) + "," + text::quoted(day) + ",'店  別: '||REP_TITLE",
-         "FROM PUB_PARAM"});
-
-    // Every value of a row goes in as a quoted literal, numbers included.
-    auto insert = [&](const std::string& columns, std::initializer_list<std::string> values) {
+// The rows of one summary in its scratch table, numbered in the order they are written; every value
+// goes in as a quoted literal, numbers included.
+class ScratchRows {
+  public:
+    ScratchRows(FormCore& form, std::string day) : form_(form), day_(std::move(day)) {}
+    [[nodiscard]] const std::string& day() const { return day_; }
+    [[nodiscard]] std::string onDay() const { return " WHERE SAL_DATE = " + text::quoted(day_); }
+    int next() { return ++n_; }
+    [[nodiscard]] int current() const { return n_; }
+    void insert(const std::string& columns, std::initializer_list<std::string> values) {
         std::string list;
         for (const auto& v : values)
             list += (list.empty() ? "" : ",") + text::quoted(v);
-        form.SQLQuery1.execLines({"INSERT INTO " + table + columns, "VALUES (" + list + ")"});
-    };
-
-    query.openLines({"SELECT SAL_DATE,SUM(REL_SAL) AS AMT", "FROM POS_MASTER", onDay, "GROUP by SAL_DATE"});
-    for (; !query.eof(); query.next()) {
-        const double total = query.field("AMT").variantFloat();
-        ++n;
-        op.log("CAST ....." + std::to_string(n));
-        insert("(ID,Sal_DATE,NAME,AMT)",
-               {std::to_string(n), day, "總金額=NT$ " + wholeUnitText(total), plainWholeText(total)});
+        form_.SQLQuery1.execLines({"INSERT INTO " + form_.scratchTable + columns, "VALUES (" + list + ")"});
     }
 
-    op.log("CAST .....6");
+  private:
+    FormCore& form_;
+    std::string day_;
+    int n_ = 0;
+};
+
+void createScratchTable(FormCore& form, ScratchRows& rows) {
+    form.SQLQuery1.execLines({"CREATE  TABLE " + form.scratchTable +
+                              " ( ID DOUBLE PRECISION, Sal_DATE VARCHAR(10), NAME VARCHAR(100), AMT DOUBLE "
+                              "PRECISION, NAME2 VARCHAR(50), AMT2 DOUBLE PRECISION)"});
+    const int n = rows.next();
+    form.op().log("CAST ....." + std::to_string(n));
+    form.SQLQuery1.execLines(
+        {"INSERT INTO " + form.scratchTable + "(ID,Sal_DATE,NAME)",
+         "SELECT  " + std::to_string(n) + "," + text::quoted(rows.day()) + ",'店  別: '||REP_TITLE",
+         "FROM PUB_PARAM"});
+}
+
+void addTotal(FormCore& form, ScratchRows& rows) {
+    db::SqlQuery& query = form.SQLQuery3;
+    query.openLines(
+        {"SELECT SAL_DATE,SUM(REL_SAL) AS AMT", "FROM POS_MASTER", rows.onDay(), "GROUP by SAL_DATE"});
+    for (; !query.eof(); query.next()) {
+        const double total = query.field("AMT").variantFloat();
+        const int n = rows.next();
+        form.op().log("CAST ....." + std::to_string(n));
+        rows.insert("(ID,Sal_DATE,NAME,AMT)", {std::to_string(n), rows.day(),
+                                               "總金額=NT$ " + wholeUnitText(total), plainWholeText(total)});
+    }
+}
+
+void addShifts(FormCore& form, ScratchRows& rows) {
+    form.op().log("CAST .....6");
+    db::SqlQuery& query = form.SQLQuery3;
     query.openLines({"SELECT  a.SAL_DATE,a.Class_No,B.Wrk_Name,SUM(REL_SAL) as AMT",
-                     "FROM POS_MASTER a LEFT OUTER JOIN WRK_ITEM b ON a.Class_No = b.Wrk_No ", onDay,
+                     "FROM POS_MASTER a LEFT OUTER JOIN WRK_ITEM b ON a.Class_No = b.Wrk_No ", rows.onDay(),
                      "GROUP by a.SAL_DATE,a.Class_No,B.Wrk_Name", "ORDER BY a.SAL_DATE,a.Class_No"});
     for (; !query.eof(); query.next()) {
         const double amount = query.field("AMT").variantFloat();
         const std::string name = query.field("Wrk_Name").asString();
-        ++n;
-        op.log("CAST .....6" + std::to_string(n));
-        insert("(ID,Sal_DATE,NAME,AMT)",
-               {std::to_string(n), day, name + "=NT$ " + wholeUnitText(amount), plainWholeText(amount)});
+        const int n = rows.next();
+        form.op().log("CAST .....6" + std::to_string(n));
+        rows.insert(
+            "(ID,Sal_DATE,NAME,AMT)",
+            {std::to_string(n), rows.day(), name + "=NT$ " + wholeUnitText(amount), plainWholeText(amount)});
     }
+}
 
-    op.log("CAST .....7");
-    query.openLines({"SELECT  SAL_DATE,COUNT(*) AS QTY,SUM(REL_SAL) AS AMT ", "FROM POS_MASTER ", onDay,
-                     "GROUP by SAL_DATE"});
+void addAverage(FormCore& form, ScratchRows& rows) {
+    form.op().log("CAST .....7");
+    db::SqlQuery& query = form.SQLQuery3;
+    query.openLines({"SELECT  SAL_DATE,COUNT(*) AS QTY,SUM(REL_SAL) AS AMT ", "FROM POS_MASTER ",
+                     rows.onDay(), "GROUP by SAL_DATE"});
     const double bills = query.field("QTY").variantFloat();
     const double average = query.field("AMT").variantFloat() / bills;
     query.close();
-    ++n;
-    insert("(ID,Sal_DATE,NAME,AMT,NAME2,AMT2)",
-           {std::to_string(n), day, "客單價=NT$ " + twoDecimalText(average), twoDecimalText(average),
-            "來客數=NT$ " + wholeUnitText(bills), plainWholeText(bills)});
+    const int n = rows.next();
+    rows.insert("(ID,Sal_DATE,NAME,AMT,NAME2,AMT2)",
+                {std::to_string(n), rows.day(), "客單價=NT$ " + twoDecimalText(average),
+                 twoDecimalText(average), "來客數=NT$ " + wholeUnitText(bills), plainWholeText(bills)});
+}
 
-    op.log("CAST .....8");
+void createCategoryView(FormCore& form) {
+    form.op().log("CAST .....8");
     form.SQLQuery1.execLines(
-        {"CREATE VIEW " + view +
+        {"CREATE VIEW " + form.scratchView +
              "(PD_ITEMID,PD_ITEMNAME,PD_GRPID,PD_GRPNAME,TOP_ITEMID,TOP_ITEMNAME,PD_DEPID,PD_DEPNAME) AS "
              "SELECT "
              "a.PD_ITEMID,a.PD_ITEMNAME,a.PD_GRPID,b.PD_GRPNAME,b.TOP_ITEMID,c.TOP_ITEMNAME,d.PD_DEPID,"
@@ -130,32 +140,68 @@ void dailySummary(FormCore& form) {
          " FROM PROD_ITEM a LEFT OUTER JOIN PROD_HIITEM b  on a.PD_GRPID    = b.PD_GRPID ",
          "                  LEFT OUTER JOIN PROD_TOPITEM c on b.TOP_ITEMID  = c.TOP_ITEMID ",
          "                  LEFT OUTER JOIN PROD_DEPART d  on c.PD_DEPID    = d.PD_DEPID "});
+}
 
-    op.log("CAST .....9");
+void addGroups(FormCore& form, ScratchRows& rows) {
+    form.op().log("CAST .....9");
+    db::SqlQuery& query = form.SQLQuery3;
     query.openLines(
         {"SELECT  a.SAL_DATE,SUM(a.AMT-a.DIS_SHARE-a.TTT_SHARE) as AMT,SUM(a.SAL_QTY) AS QTY,",
          "        b.PD_GRPID,b.PD_GRPNAME,b.TOP_ITEMID,b.TOP_ITEMNAME,b.PD_DEPID,b.PD_DEPNAME",
-         "FROM POS_SUB a LEFT OUTER JOIN " + view + " b ON a.PD_ITEMID = b.PD_ITEMID ",
-         " WHERE a.SAL_DATE = " + text::quoted(day),
+         "FROM POS_SUB a LEFT OUTER JOIN " + form.scratchView + " b ON a.PD_ITEMID = b.PD_ITEMID ",
+         " WHERE a.SAL_DATE = " + text::quoted(rows.day()),
          "GROUP by a.SAL_DATE,b.PD_GRPID,b.PD_GRPNAME,b.TOP_ITEMID,b.TOP_ITEMNAME,b.PD_DEPID,b.PD_DEPNAME",
          "ORDER BY a.SAL_DATE,b.PD_GRPID,b.TOP_ITEMID,b.PD_DEPID"});
     for (; !query.eof(); query.next()) {
         const double amount = query.field("AMT").variantFloat();
         const double quantity = query.field("QTY").variantFloat();
         const std::string name = query.field("PD_GRPNAME").asString();
-        ++n;
-        op.log("CAST .....9" + std::to_string(n));
-        insert("(ID,Sal_DATE,NAME,AMT,AMT2)", {std::to_string(n), day, groupRowName(name, amount, quantity),
-                                               plainWholeText(amount), plainWholeText(quantity)});
+        const int n = rows.next();
+        form.op().log("CAST .....9" + std::to_string(n));
+        rows.insert("(ID,Sal_DATE,NAME,AMT,AMT2)",
+                    {std::to_string(n), rows.day(), groupRowName(name, amount, quantity),
+                     plainWholeText(amount), plainWholeText(quantity)});
+    }
+}
+
+// The log pane, cleared, then the scratch table's rows as listing lines.
+void listScratchTable(FormCore& form) {
+    form.op().log("CAST .....10");
+    form.op().clearLog();
+    db::SqlQuery& query = form.SQLQuery3;
+    query.openLines({"SELECT  *  FROM " + form.scratchTable, "ORDER BY SAL_DATE,ID"});
+    for (; !query.eof(); query.next())
+        form.op().log(listingLine(query.field("NAME").asString(), query.field("NAME2").asString()));
+    query.close();
+    form.op().log("CAST .....0K");
+}
+
+}  // namespace
+
+void dailySummary(FormCore& form) {
+    Operator& op = form.op();
+    op.clearLog();
+    form.scratchView = "VIEW_Z" + hhnnss(form.platform().now());
+    form.scratchTable = "TMP_A" + hhnnss(form.platform().now());
+    cleanUpScratch(form);
+
+    ScratchRows rows(form, dates::gregorianText(dates::requireDate(op.dateText())));
+    db::SqlQuery& query = form.SQLQuery3;
+    query.openLines({"SELECT SAL_DATE ", "FROM POS_MASTER", rows.onDay()});
+    const bool noBills = query.field("SAL_DATE").asString().empty();
+    query.close();
+    if (noBills) {
+        op.message(kNoData);
+        return;
     }
 
-    op.log("CAST .....10");
-    op.clearLog();
-    query.openLines({"SELECT  *  FROM " + table, "ORDER BY SAL_DATE,ID"});
-    for (; !query.eof(); query.next())
-        op.log(listingLine(query.field("NAME").asString(), query.field("NAME2").asString()));
-    query.close();
-    op.log("CAST .....0K");
+    createScratchTable(form, rows);
+    addTotal(form, rows);
+    addShifts(form, rows);
+    addAverage(form, rows);
+    createCategoryView(form);
+    addGroups(form, rows);
+    listScratchTable(form);
 }
 
 }  // namespace lumvik::summary

@@ -10,6 +10,7 @@
 #include "app/shell/form_core.h"
 #include "app/shell/operator.h"
 #include "app/shell/platform.h"
+#include "app/window/controls.h"
 #include "app/window/message_boxes.h"
 #include "transfer/run.h"
 
@@ -35,46 +36,6 @@ class QTimer;
 class QToolButton;
 
 namespace lumvik {
-
-// The date field: a masked text "yyyy/mm/dd" (blanks stand for missing digits) with a drop-down
-// calendar whose weeks begin on Sunday. Its date value follows the text whenever the text is a date,
-// and keeps the last valid date otherwise.
-class DateField : public QWidget {
-    Q_OBJECT
-  public:
-    explicit DateField(QWidget* parent);
-    [[nodiscard]] QString text() const;
-    void setText(const QString& text);
-    [[nodiscard]] std::chrono::year_month_day date() const { return date_; }
-    void setDate(std::chrono::year_month_day date);
-    [[nodiscard]] QLineEdit* edit() const { return edit_; }
-    [[nodiscard]] QCalendarWidget* calendar() const { return calendar_; }
-    void showCalendar();
-
-  private:
-    void textEdited();
-    QLineEdit* edit_;
-    QToolButton* dropDown_;
-    QCalendarWidget* calendar_;
-    std::chrono::year_month_day date_{};
-};
-
-// A captioned group of choices laid out in columns; the index of the selected one, -1 for none.
-class RadioGroup : public QGroupBox {
-    Q_OBJECT
-  public:
-    RadioGroup(const QString& caption, const QStringList& items, int columns, QWidget* parent);
-    [[nodiscard]] int itemIndex() const;
-    // An index below -1 selects nothing; one beyond the last selects the last.
-    void setItemIndex(int index);
-    [[nodiscard]] QRadioButton* button(int index) const {
-        return buttons_.at(static_cast<std::size_t>(index));
-    }
-
-  private:
-    QButtonGroup* group_;
-    std::vector<QRadioButton*> buttons_;
-};
 
 class TFormLumvik : public QWidget, public Operator {
     Q_OBJECT
@@ -168,6 +129,11 @@ class TFormLumvik : public QWidget, public Operator {
   private:
     class PaintingPlatform;
     void buildControls();
+    void buildTopStrip();
+    void buildPathFields();
+    void buildMiddleArea();
+    void buildBottomBar();
+    void connectHandlers();
     // The application's top-level handler: a failure no handler catches is shown in an error box;
     // a quiet end shows nothing. True when `handler` ended normally.
     bool guarded(const std::function<void()>& handler);
