@@ -38,7 +38,6 @@ inline constexpr std::array<std::string_view, 50> kErpMasterColumns{
     "VISA_NO",  "CST_NO",   "DIS_PRICE", "CAN_DATE", "dis_no",   "dis_per",    "MAN_SALE",   "CR_FLAG",
     "IC_CARD",  "IC_AMT",   "N_RECAMT",  "THEA_AMT", "CHG_DATE", "POINT_CASH", "POINT_RATE", "CONSUMER",
     "INV3_SW",  "INV3_MODE"};
-inline constexpr std::size_t kErpMasterColumnsOfPresentBill = 48;
 
 // The column list of the header insert exactly as the statement carries it: "(SAL_DATE,...) ".
 [[nodiscard]] std::string erpMasterColumnList(bool newBill);
