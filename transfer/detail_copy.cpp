@@ -1,5 +1,8 @@
+#include "transfer/detail_copy.h"
+
 #include "base/text.h"
-#include "transfer/bill_copy.h"
+#include "transfer/line_cost.h"
+#include "transfer/product.h"
 #include "transfer/texts.h"
 
 #include <vector>
@@ -27,103 +30,41 @@ std::string lineInsert(const db::Family& family) {
     return std::string("INSERT INTO ") + family.erpLines + " (" + lineColumns() + ") VALUES (" + marks + ")";
 }
 
-// The product a line is tied to, and what resolution decided about it.
-struct Resolution {
-    std::string lineBarcode;
-    std::string pdItemId;
+// What the line copy works out from a line and its product before writing it. The cost rule comes
+// last, as it may read PROD_SALE: a line that fails before it never runs that statement.
+struct LineFigures {
+    std::string quantity;
+    double salePrice = 0;
+    std::string taxKind;
+    LineCosts costs;
 };
 
-Resolution resolveProduct(RunContext& run, const db::RowSet& line, const BillState& bill) {
-    db::RowSet& product = run.form.CDS_T2;
-    const std::string code = trimmed(line.field("PDC_NO").asString());
-    product.close();
-    product.setCommandText("SELECT * FROM PRODUCT  WHERE PROD_ID = " + wideKey(":CODE"));
-    product.setParam("CODE", Value(code));
-    product.open();
-    Resolution r;
-    std::string lookFor = code;
-    if (product.recordCount() > 0) {
-        r.lineBarcode = line.field("tbar_code").asString();
-        r.pdItemId = product.field("PD_ITEMID").isNull() ? texts::kNoCategoryMarker
-                                                         : product.field("PD_ITEMID").asString();
-    } else {
-        run.op().log(bill.storeDate + " " + bill.storeNumber + " " + line.field("PDC_NO").asString() +
-                     texts::kUnknownProduct);
-        lookFor = run.tempProduct;
-        r.lineBarcode = line.field("bar_code").asString();
-    }
-    // The product values come from the first product whose code or barcode is the code; the
-    // category stays the one of the exact code.
-    product.close();
-    product.setCommandText("SELECT * FROM PRODUCT  WHERE PROD_ID = " + wideKey(":CODE") +
-                           " OR PROD_BARCODE = " + wideKey(":CODE"));
-    product.setParam("CODE", Value(lookFor));
-    product.open();
-    if (lookFor != code) r.pdItemId = product.field("PD_ITEMID").asString();
-    return r;
+LineFigures lineFigures(RunContext& run, const db::RowSet& line, const db::RowSet& product) {
+    auto text = [&](const char* name) { return line.field(name).asString(); };
+    LineFigures figures;
+    figures.quantity = std::to_string(parseWhole(text("SAL_QTY")));
+    if (text("SAL_CODE") == texts::kReturnCode && figures.quantity.front() != '-')
+        figures.quantity = "-" + figures.quantity;
+    figures.salePrice = parseDecimal(product.field("PSALE_PRICE").asString());
+    if (const double stdPrice = parseDecimal(text("STD_PRICE")); stdPrice != 0) figures.salePrice = stdPrice;
+    figures.taxKind = text("TAX_KIND").empty() ? product.field("TAX_KIND").asString() : text("TAX_KIND");
+    figures.costs = lineCosts(run, line, product);
+    return figures;
 }
 
-struct Costs {
-    double standard = 0;
-    double average = 0;
-};
-
-Costs lineCosts(RunContext& run, const db::RowSet& line, const db::RowSet& product) {
-    Costs c;
-    const std::string defProfit = product.field("DEF_PROFIT").asString();
-    if (const auto profit = text::tryParseWhole(defProfit); profit && *profit != 0) {
-        const double f = (100 - parseDecimal(defProfit)) / 100;
-        c.standard = line.field("U_PRICE").asFloat() * f;
-        c.average = c.standard;
-        return c;
-    }
-    if (parseWhole(line.field("PAK_QTY").asString()) < 2) {
-        c.standard = product.field("STD_COST").asFloat();
-    } else {
-        db::SqlQuery& packs = run.form.SQL_PRODSALE;
-        packs.close();
-        packs.sql().clear();
-        packs.sql().add("SELECT * FROM PROD_SALE ");
-        packs.sql().add(" WHERE  SAL_BARCODE = " + wideKey("?") + " ");
-        packs.setParams({Value(line.field("V_BAR_CODE").asString())});
-        packs.open();
-        if (packs.field("SAL_BARCODE").isNull() || packs.field("STD_COST").asFloat() == 0) {
-            c.standard = product.field("STD_COST").asFloat();
-        } else {
-            const double packQty = packs.field("PACK_QTY").asFloat();
-            // A pack of no pieces has no cost per piece: the line fails as a division by zero would.
-            if (packQty == 0) throw std::runtime_error("Floating point division by zero");
-            c.standard = packs.field("STD_COST").asFloat() / packQty;
-        }
-        packs.close();
-    }
-    c.average = product.field("AVG_COST").asFloat();
-    return c;
-}
-
-void copyLine(RunContext& run, const db::Family& family, const db::RowSet& line, BillState& bill,
-              const Resolution& r) {
-    const db::RowSet& product = run.form.CDS_T2;
+// The values of the line insert, in the order of db::kErpLineColumns.
+std::vector<Value> lineValues(const RunContext& run, const db::RowSet& line, const db::RowSet& product,
+                              const BillState& bill, const ProductResolution& r, const LineFigures& figures) {
     auto text = [&](const char* name) { return line.field(name).asString(); };
     auto decimal = [&](const char* name) { return Value(parseDecimal(trimmed(text(name)))); };
-    bill.number = text("SAL_NO");
-
-    std::string quantity = std::to_string(parseWhole(text("SAL_QTY")));
-    if (text("SAL_CODE") == texts::kReturnCode && quantity.front() != '-') quantity = "-" + quantity;
-    double salePrice = parseDecimal(product.field("PSALE_PRICE").asString());
-    if (const double stdPrice = parseDecimal(text("STD_PRICE")); stdPrice != 0) salePrice = stdPrice;
-    const std::string taxKind =
-        text("TAX_KIND").empty() ? product.field("TAX_KIND").asString() : text("TAX_KIND");
-    const Costs costs = lineCosts(run, line, product);
-
-    std::vector<Value> values{
+    return {
         Value(bill.date),                                           // SAL_DATE
         Value(bill.number),                                         // SAL_NO
         Value(text("ORD_NO")),                                      // ORD_NO
         Value(product.field("PROD_ID").asString()),                 // PROD_ID
         Value(text("CO_NAME")),                                     // CO_NAME
         Value(text("RCO_NAME")),                                    // RCO_NAME
-        Value(quantity),                                            // SAL_QTY
+        Value(figures.quantity),                                    // SAL_QTY
         Value(text("AMT")),                                         // AMT
         Value(text::generalNumber(parseDecimal(text("U_PRICE")))),  // U_PRICE
         Value(text("PER")),                                         // PER
@@ -141,10 +82,10 @@ void copyLine(RunContext& run, const db::Family& family, const db::RowSet& line,
         Value(bill.store),                                          // STORE_ID
         Value(r.pdItemId),                                          // PD_ITEMID
         Value(text("SAL_CODE")),                                    // FLAG
-        Value(costs.standard),                                      // STD_COST
-        Value(costs.average),                                       // AVG_COST
+        Value(figures.costs.standard),                              // STD_COST
+        Value(figures.costs.average),                               // AVG_COST
         Value(product.field("MS").asString()),                      // MS
-        Value(taxKind),                                             // TAX_KIND
+        Value(figures.taxKind),                                     // TAX_KIND
         Value(text("BAT_CODE")),                                    // BAT_CODE
         Value(text("V_BAR_CODE")),                                  // V_BAR_CODE
         Value(text("V_PDC_NO")),                                    // V_PDC_NO
@@ -163,12 +104,20 @@ void copyLine(RunContext& run, const db::Family& family, const db::RowSet& line,
         Value(text("TEMPPRODID")),                                  // tempprodid
         Value(parseDecimal(product.field("FREE_TAX").asString())),  // free_tax
         Value(product.field("PUT_ID").asString()),                  // PUT_ID
-        Value(salePrice),                                           // PSALE_PRICE
+        Value(figures.salePrice),                                   // PSALE_PRICE
         Value(parseDecimal(text("STD_PRICE_BAS"))),                 // STD_PRICE_BAS
         Value(parseDecimal(text("HEA_TAX"))),                       // HEA_TAX
         Value(parseDecimal(text("HEA_AMT"))),                       // HEA_AMT
         Value(run.today()),                                         // chg_date
     };
+}
+
+void copyLine(RunContext& run, const db::Family& family, const db::RowSet& line, BillState& bill,
+              const ProductResolution& r) {
+    const db::RowSet& product = run.form.CDS_T2;
+    bill.number = line.field("SAL_NO").asString();
+    const LineFigures figures = lineFigures(run, line, product);
+    std::vector<Value> values = lineValues(run, line, product, bill, r, figures);
     run.fitToColumns(values, std::string("SELECT ") + lineColumns() + " FROM " + family.erpLines);
     run.form.SQLConnection1.execute(lineInsert(family), values);
     ++run.counts.linesCopied;
@@ -201,7 +150,7 @@ void copyLines(RunContext& run, const db::Family& family, BillState& bill) {
     run.op().setLineProgress(0, lines.recordCount());
     for (lines.first(); !lines.eof(); lines.next()) {
         run.op().stepLineProgress();
-        const Resolution r = resolveProduct(run, lines, bill);
+        const ProductResolution r = resolveProduct(run, lines, bill);
         if (r.pdItemId == texts::kNoCategoryMarker) {
             run.op().log(bill.date + bill.number + "__" + trimmed(lines.field("PDC_NO").asString()) +
                          texts::kNoCategory);

@@ -1,7 +1,10 @@
+#include "transfer/master_copy.h"
+
 #include "app/shell/date_forms.h"
 #include "base/codepage.h"
 #include "base/text.h"
-#include "transfer/bill_copy.h"
+#include "transfer/bill_state.h"
+#include "transfer/detail_copy.h"
 #include "transfer/texts.h"
 
 #include <array>
@@ -129,6 +132,20 @@ struct BillAbandoned : std::runtime_error {
     BillAbandoned() : std::runtime_error("bill abandoned") {}
 };
 
+// The stock of the bill's machine; a machine missing from MCH_ITEM abandons the bill.
+std::string machineStock(RunContext& run, const std::string& machine) {
+    db::RowSet& stock = run.form.CDS_STOCK;
+    stock.close();
+    stock.setCommandText("SELECT * FROM MCH_ITEM WHERE MCH_NO = " + wideKey(":MCH_NO"));
+    stock.setParam("MCH_NO", Value(machine));
+    stock.open();
+    if (stock.recordCount() == 0) {
+        run.op().log(machine + texts::kUnknownMachine);
+        throw BillAbandoned();
+    }
+    return stock.field("STOCK_ID").asString();
+}
+
 void copyBill(RunContext& run, const db::Family& family, const db::RowSet& row, BillState& bill) {
     FormCore& form = run.form;
     run.op().stepBillProgress();
@@ -142,16 +159,7 @@ void copyBill(RunContext& run, const db::Family& family, const db::RowSet& row, 
     bill.date = dates::rocToGregorian(bill.storeDate);
     bill.machine = trimmed(row.field("MCH_NO").asString());
     auto values = headerValues(run, row, bill);
-
-    form.CDS_STOCK.close();
-    form.CDS_STOCK.setCommandText("SELECT * FROM MCH_ITEM WHERE MCH_NO = " + wideKey(":MCH_NO"));
-    form.CDS_STOCK.setParam("MCH_NO", Value(bill.machine));
-    form.CDS_STOCK.open();
-    if (form.CDS_STOCK.recordCount() == 0) {
-        run.op().log(bill.machine + texts::kUnknownMachine);
-        throw BillAbandoned();
-    }
-    bill.stock = form.CDS_STOCK.field("STOCK_ID").asString();
+    bill.stock = machineStock(run, bill.machine);
     values[kStockColumn] = Value(bill.stock);
 
     const std::string key =

@@ -3,31 +3,19 @@
 #include "app/shell/date_forms.h"
 #include "base/text.h"
 #include "db/connections.h"
-#include "transfer/bill_copy.h"
+#include "transfer/costs.h"
+#include "transfer/enrichment.h"
 #include "transfer/family_prep.h"
+#include "transfer/gifts.h"
 #include "transfer/loc_ip.h"
-#include "transfer/side_tables.h"
+#include "transfer/master_copy.h"
+#include "transfer/points.h"
 #include "transfer/texts.h"
 #include "transfer/verification.h"
 
 namespace lumvik::transfer {
 
 using namespace std::chrono_literals;
-
-std::string RunContext::today() const {
-    return dates::gregorianText(platform().now().date);
-}
-
-std::string RunContext::timeLine() const {
-    return dates::timeText(platform().now().time);
-}
-
-void RunContext::fitToColumns(std::vector<db::Value>& values, const std::string& selectSql) {
-    auto it = columns_.find(selectSql);
-    if (it == columns_.end()) it = columns_.emplace(selectSql, form.SQLConnection1.describe(selectSql)).first;
-    for (std::size_t i = 0; i < values.size() && i < it->second.size(); ++i)
-        values[i] = db::forColumn(std::move(values[i]), it->second[i]);
-}
 
 TransferRun::TransferRun(FormCore& form, RunOptions options) : form_(form), options_(options) {}
 

@@ -1,11 +1,7 @@
 #pragma once
 
-// The copy of a family's bills: each 'Wait' bill of CDS_S1 is checked against the bills already
-// turned into sales orders, given its machine's stock, written into the family's ERP master table
-// (replacing an older copy) and handed to the line copy. A failure of one bill or one line is logged
-// and the walk goes on.
-
-#include "transfer/context.h"
+// What the bill copy and the line copy share: the state of the bill being copied, and the wide key
+// their look-ups compare ERP columns with.
 
 #include <string>
 
@@ -28,11 +24,5 @@ struct BillState {
 inline std::string wideKey(const char* param) {
     return std::string("CAST(") + param + " AS VARCHAR(255))";
 }
-
-// Walks CDS_S1 (opened by the family preparation).
-void copyBills(RunContext& run, const db::Family& family);
-
-// Copies the lines of one bill whose header has just been written (or attempted).
-void copyLines(RunContext& run, const db::Family& family, BillState& bill);
 
 }  // namespace lumvik::transfer

@@ -1,0 +1,140 @@
+#include "transfer/costs.h"
+
+#include "base/text.h"
+#include "transfer/claimed_rows.h"
+#include "transfer/keyed_write.h"
+#include "transfer/texts.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+namespace lumvik::transfer {
+
+using db::Value;
+
+namespace {
+
+// The line cost statement, its values bound. The keys are compared as wide texts, as the quoted
+// texts were: a key longer than the line's column then matches no line instead of failing.
+constexpr const char* kCostStatement =
+    "UPDATE POS_SUB SET AVG_COST = ?\r\n, STD_COST = ?\r\nWHERE SAL_DATE = CAST(? AS VARCHAR(255))\r\n"
+    "AND SAL_NO = CAST(? AS VARCHAR(255))\r\nAND PROD_ID = CAST(? AS VARCHAR(255))\r\n"
+    "and CAST(ORD_NO AS Int) = ?";
+
+// A number text as the SQL literal it spells: digits with an optional point are an exact decimal,
+// a text with an exponent is a double.
+Value costLiteral(const std::string& number) {
+    if (number.find_first_of("Ee") != std::string::npos) return Value(std::strtod(number.c_str(), nullptr));
+    std::int64_t mantissa = 0;
+    int scale = 0;
+    bool afterPoint = false;
+    for (const char c : number) {
+        if (c == '.') {
+            afterPoint = true;
+        } else if (c >= '0' && c <= '9') {
+            mantissa = mantissa * 10 + (c - '0');
+            if (afterPoint) --scale;
+        }
+    }
+    return Value::scaled(number.front() == '-' ? -mantissa : mantissa, scale);
+}
+
+// The ERP rows whose cost could not be put on a line stay 'W', named in the log, so that they are seen
+// and mended at the source instead of ending the run.
+struct CostKey {
+    Value date, salNo, prodId, ordNo;
+};
+
+void writeCostRow(const db::RowSet& row, const std::string& date, db::RowSet& lookup) {
+    // A row without line number finds the ERP row written for it before, instead of adding one
+    // more on every run.
+    const bool noOrdNo = row.field("ORD_NO").isNull();
+    lookup.setCommandText(
+        noOrdNo ? "Select * from POS_COST  WHERE SAL_DATE = :SAL_DATE  AND SAL_NO = :SAL_NO  AND "
+                  "ORD_NO IS NULL "
+                : "Select * from POS_COST  WHERE SAL_DATE = :SAL_DATE  AND SAL_NO = :SAL_NO  AND "
+                  "ORD_NO = :ORD_NO ");
+    lookup.setParam("SAL_DATE", Value(date));
+    lookup.setParam("SAL_NO", Value(row.field("SAL_NO").asString()));
+    if (!noOrdNo) lookup.setParam("ORD_NO", row.field("ORD_NO"));
+    lookup.open();
+    const Value& cost = row.field("P_COST");
+    if (!cost.isNull() && cost.asFloat() == 0) return;
+    keyedWrite(lookup, {{"SAL_DATE", Value(date)},
+                        {"SAL_NO", Value(row.field("SAL_NO").asString())},
+                        {"ORD_NO", row.field("ORD_NO")},
+                        {"PROD_ID", Value(row.field("PROD_ID").asString())},
+                        {"P_COST", cost},
+                        {"U_PRICE", row.field("U_PRICE")},
+                        {"SAL_QTY", row.field("SAL_QTY")},
+                        {"TRN_CODE", Value("W")}});
+}
+
+// Puts the cost of every ERP cost row still 'W' (left open in ClientDataSet1) on its copied line, and
+// returns the rows whose line number is no whole number.
+std::vector<CostKey> putCostsOnLines(RunContext& run) {
+    db::RowSet& written = run.form.ClientDataSet1;
+    written.close();
+    written.setCommandText("SELECT * FROM POS_COST WHERE TRN_CODE = 'W' ");
+    written.open();
+    std::vector<CostKey> leftWaiting;
+    for (written.first(); !written.eof(); written.next()) {
+        const std::string ordNo = written.field("ORD_NO").asString();
+        const std::string salDate = written.field("SAL_DATE").asString();
+        const std::string salNo = written.field("SAL_NO").asString();
+        const std::string prodId = written.field("PROD_ID").asString();
+        if (!text::tryParseWhole(ordNo)) {
+            run.op().log(std::string("POS_COST ORD_NO") + texts::kBadOrdNo + salDate + "__" + salNo + "__" +
+                         prodId + "__" + ordNo);
+            leftWaiting.push_back({written.field("SAL_DATE"), written.field("SAL_NO"),
+                                   written.field("PROD_ID"), written.field("ORD_NO")});
+            continue;
+        }
+        // A cost the store does not know leaves the costs the line copy worked out.
+        if (written.field("P_COST").isNull()) continue;
+        const std::string costText =
+            text::generalNumber(text::parseDecimal(written.field("P_COST").asString()));
+        // The cost's general number text, bound as the literal it would be (an exact decimal, or a
+        // double when it has an exponent), so one prepared statement serves every row.
+        const Value cost = costLiteral(costText);
+        run.form.SQLConnection1.execute(kCostStatement,
+                                        {cost, cost, Value(salDate), Value(salNo), Value(prodId),
+                                         Value(static_cast<std::int64_t>(*text::tryParseWhole(ordNo)))});
+    }
+    return leftWaiting;
+}
+
+// Every ERP cost row still 'W' becomes 'Y', but for those left waiting.
+void closeWrittenCosts(RunContext& run, const std::vector<CostKey>& leftWaiting) {
+    db::RowSet& written = run.form.ClientDataSet1;
+    std::string closing = "update POS_COST set TRN_CODE = 'Y' where trn_code = 'W' ";
+    std::vector<Value> keys;
+    for (const auto& key : leftWaiting) {
+        closing +=
+            " and not (SAL_DATE is not distinct from ? and SAL_NO is not distinct from ? and PROD_ID is not "
+            "distinct "
+            "from ? and ORD_NO is not distinct from ?)";
+        keys.insert(keys.end(), {key.date, key.salNo, key.prodId, key.ordNo});
+    }
+    if (keys.empty()) {
+        written.close();
+        written.setCommandText(closing);
+        written.execute();
+    } else {
+        run.form.SQLConnection1.execute(closing, keys);
+    }
+}
+
+}  // namespace
+
+void transferCosts(RunContext& run) {
+    run.op().log(texts::kCostsLine);
+    claimRows(run, run.op().transferMode(), "POS_COST", kClaimWait);
+    copyClaimedRows(run, run.form.CDS_S1, "SELECT * FROM POS_COST WHERE TRN_CODE = 'Wait' ", writeCostRow,
+                    [&] { closeWrittenCosts(run, putCostsOnLines(run)); });
+    run.form.SQLQuery2.execLines(
+        {"UPDATE POS_COST SET TRN_CODE = 'True' ", " WHERE TRN_CODE = 'Wait' AND P_COST <> 0 "});
+}
+
+}  // namespace lumvik::transfer

@@ -1,0 +1,25 @@
+#include "transfer/keyed_write.h"
+
+#include "base/text.h"
+
+namespace lumvik::transfer {
+
+void keyedWrite(db::RowSet& lookup, const std::vector<std::pair<const char*, db::Value>>& columns) {
+    if (lookup.recordCount() > 0) {
+        lookup.first();
+        lookup.edit();
+    } else {
+        lookup.insert();
+    }
+    for (const auto& [name, value] : columns)
+        lookup.setField(name, value);
+    lookup.post();
+    (void)lookup.applyUpdates(0);
+}
+
+std::string keyCondition(std::string condition, const db::Value& value) {
+    if (!value.isNull()) return condition + text::quoted(value.asString());
+    return condition.replace(condition.rfind('='), 1, "IS NULL");
+}
+
+}  // namespace lumvik::transfer

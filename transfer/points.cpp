@@ -1,0 +1,44 @@
+#include "transfer/points.h"
+
+#include "transfer/claimed_rows.h"
+#include "transfer/keyed_write.h"
+#include "transfer/texts.h"
+
+namespace lumvik::transfer {
+
+using db::Value;
+
+namespace {
+
+void writePointRow(const db::RowSet& row, const std::string& date, db::RowSet& lookup) {
+    lookup.setCommandText("Select * from POINT_MASTER  WHERE SAL_DATE = :SAL_DATE  AND SAL_NO = :SAL_NO ");
+    lookup.setParam("SAL_DATE", Value(date));
+    lookup.setParam("SAL_NO", Value(row.field("SAL_NO").asString()));
+    lookup.open();
+    if (row.field("MEMBER_ID").asString().empty()) return;
+    keyedWrite(lookup, {{"SAL_DATE", Value(date)},
+                        {"SAL_NO", Value(row.field("SAL_NO").asString())},
+                        {"MEMBER_ID", row.field("MEMBER_ID")},
+                        {"I_POINT", Value(row.field("I_POINT").asString())},
+                        {"U_POINT", row.field("U_POINT")},
+                        {"DISROL", row.field("DISROL")},
+                        {"TRN_CODE", Value("W")}});
+}
+
+}  // namespace
+
+void transferPoints(RunContext& run) {
+    FormCore& form = run.form;
+    run.op().log(texts::kPointsLine);
+    claimRows(run, run.op().transferMode(), "POINT_MASTER", kClaimWait);
+    copyClaimedRows(run, form.CDS_S1, "SELECT * FROM POINT_MASTER WHERE TRN_CODE = 'Wait' ", writePointRow,
+                    [&] {
+                        form.ClientDataSet1.close();
+                        form.ClientDataSet1.setCommandText(
+                            "update POINT_MASTER set TRN_CODE = 'Y' where trn_code = 'W' ");
+                        form.ClientDataSet1.execute();
+                    });
+    form.SQLQuery2.execLines({"UPDATE POINT_MASTER SET TRN_CODE = 'True' ", " WHERE TRN_CODE = 'Wait'  "});
+}
+
+}  // namespace lumvik::transfer

@@ -1,0 +1,26 @@
+#pragma once
+
+// Product resolution of a store line: the product the line is tied to, looked up in the ERP's PRODUCT
+// table by the line's code, or the run's temporary product when the code is unknown.
+
+#include "transfer/bill_state.h"
+#include "transfer/context.h"
+
+#include <string>
+
+namespace lumvik::transfer {
+
+// The product a line is tied to, and what resolution decided about it.
+struct ProductResolution {
+    std::string lineBarcode;  // the line's tbar_code for a known code, its bar_code otherwise
+    // The category of the exact code (texts::kNoCategoryMarker when it has none), or of the
+    // temporary product.
+    std::string pdItemId;
+};
+
+// Resolves the product of `line` (a row of the bill being copied). An unknown code is logged. Leaves
+// the product row open in CDS_T2, where the line copy reads its values: the first product whose code
+// or barcode is the code looked for.
+ProductResolution resolveProduct(RunContext& run, const db::RowSet& line, const BillState& bill);
+
+}  // namespace lumvik::transfer
