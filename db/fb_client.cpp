@@ -1,6 +1,6 @@
 #include "db/fb_client.h"
 
-#include "db/sql_access.h"
+#include "db/error.h"
 
 #include <firebird/Interface.h>
 

@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh --tests
-bash scripts/build.sh
+# The crash and station tests need the test-only step switch.
+bash scripts/build.sh -DLUMVIK_TEST_SWITCHES=ON
 
 echo "== formatting"
 files=$(git ls-files '*.cpp' '*.h' 2>/dev/null || find app db transfer summary tools tests -name '*.cpp' -o -name '*.h')

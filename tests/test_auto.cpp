@@ -4,6 +4,7 @@
 #include "app/shell/platform.h"
 #include "app/shell/settings.h"
 #include "db/connections.h"
+#include "db/test_steps.h"
 #include "tests/support/run_fixture.h"
 
 #include <gtest/gtest.h>
@@ -118,6 +119,7 @@ TEST_F(Auto, AHeldTransferStateRefusesUnlessForced) {
 }
 
 TEST_F(Auto, AClaimLeftByAKilledRunIsTakenOverButNotWhileARunFromTheFolderIsAlive) {
+    if (!db::kTestSwitches) GTEST_SKIP() << "needs the step switch: configure with -DLUMVIK_TEST_SWITCHES=ON";
     // Killed in the middle of the copy (its 30th statement or commit): the state stays 2, its mark too.
     Outcome o = runAuto("--date 2012/12/10 --skip-collector", "LUMVIK_TEST_KILL_AT_STEP=30");
     ASSERT_EQ(o.status, 128 + SIGKILL) << o.err;

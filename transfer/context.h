@@ -69,30 +69,10 @@ struct RunContext {
     std::map<std::string, std::vector<db::Column>> columns_;
 };
 
-// The statements of one unit of work on a connection share one transaction, committed when the unit
-// ends, also when it ends by an error, so that what was done before an error stays done. The ERP writes
-// of a unit (bills, a side table, a check) are committed before any store statement that depends on
-// them runs, so a stop in between never leaves a store mark ahead of the ERP rows it stands for; reads
-// of the store may share one read-only group.
-class StatementGroup {
-  public:
-    explicit StatementGroup(db::Connection& connection, const db::GroupOptions& options = {})
-        : connection_(connection) {
-        connection_.beginGroup(options);
-    }
-    ~StatementGroup() {
-        try {
-            connection_.commitGroup();
-        } catch (...) {
-            // The connection is gone; the error that ended the unit is the one reported.
-        }
-    }
-    StatementGroup(const StatementGroup&) = delete;
-    StatementGroup& operator=(const StatementGroup&) = delete;
-    void commit() { connection_.commitGroup(); }
-
-  private:
-    db::Connection& connection_;
-};
+// The statements of one unit of work on a connection share one transaction (db::StatementGroup). The
+// ERP writes of a unit (bills, a side table, a check) are committed before any store statement that
+// depends on them runs, so a stop in between never leaves a store mark ahead of the ERP rows it stands
+// for; reads of the store may share one read-only group.
+using db::StatementGroup;
 
 }  // namespace lumvik::transfer
