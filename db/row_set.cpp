@@ -218,10 +218,6 @@ void RowSet::post() {
     eof_ = false;
 }
 
-void RowSet::cancel() {
-    state_ = EditState::Browse;
-}
-
 std::string RowSet::updateTable() const {
     std::string table;
     for (const auto& c : columns_) {

@@ -29,7 +29,6 @@ class RowSet : public FieldSource, public ConnectionUser {
 
     [[nodiscard]] const std::string& name() const { return name_; }
     void setCommandText(std::string text);
-    [[nodiscard]] const std::string& commandText() const { return commandText_; }
     // The parameter names of the command text, in the order of first appearance.
     [[nodiscard]] std::vector<std::string> paramNames() const;
     // Fails with "Parameter 'NAME' not found" when the text has no such parameter.
@@ -43,7 +42,6 @@ class RowSet : public FieldSource, public ConnectionUser {
 
     [[nodiscard]] int recordCount() const { return static_cast<int>(rows_.size()); }
     [[nodiscard]] bool eof() const { return eof_; }
-    [[nodiscard]] int recNo() const { return current_; }  // 0-based, -1 when empty
     void first();
     void next();
 
@@ -55,7 +53,6 @@ class RowSet : public FieldSource, public ConnectionUser {
     void setField(std::string_view name, Value value);
     // Keeps the row's changes for applyUpdates().
     void post();
-    void cancel();
     // Writes the posted rows to the table, each in a transaction of its own, in posting order. It
     // stops after more than maxErrors refused rows; every refused row is dropped. Returns the number
     // of refused rows.

@@ -3,7 +3,7 @@
 
 #include "app/shell/platform.h"
 #include "app/shell/settings.h"
-#include "db/connections.h"
+#include "db/connection_params.h"
 #include "db/test_steps.h"
 #include "tests/support/run_fixture.h"
 

@@ -7,7 +7,7 @@
 #include "app/shell/settings.h"
 #include "base/codepage.h"
 #include "base/text.h"
-#include "db/connections.h"
+#include "db/connection_params.h"
 #include "db/tables.h"
 #include "tests/support/run_fixture.h"
 #include "transfer/family_prep.h"

@@ -1,6 +1,6 @@
 // The two connections: the ERP entry of the definitions file and the store's parameter list.
 
-#include "db/connections.h"
+#include "db/connection_params.h"
 #include "db/tables.h"
 #include "tests/support/test_databases.h"
 

@@ -4,7 +4,7 @@
 // them in a trace, and kills the process just before a given step, as a power cut or a kill would.
 
 #include "app/shell/settings.h"
-#include "db/connections.h"
+#include "db/connection_params.h"
 #include "fixtures/demo_data.h"
 #include "tests/support/run_fixture.h"
 

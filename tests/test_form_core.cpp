@@ -3,7 +3,7 @@
 
 #include "app/shell/form_core.h"
 #include "app/shell/settings.h"
-#include "db/connections.h"
+#include "db/connection_params.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/test_databases.h"
 

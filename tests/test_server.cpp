@@ -2,7 +2,7 @@
 // The address and SYSDBA password come from LUMVIK_TEST_SERVER and LUMVIK_TEST_SERVER_PASSWORD.
 
 #include "base/codepage.h"
-#include "db/connections.h"
+#include "db/connection_params.h"
 #include "fixtures/schema.h"
 #include "tests/support/test_databases.h"
 

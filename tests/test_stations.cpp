@@ -4,7 +4,7 @@
 // database is shared. Needs LUMVIK_TEST_SERVER; stops and starts the server with scripts/fbserver.sh.
 
 #include "app/shell/settings.h"
-#include "db/connections.h"
+#include "db/connection_params.h"
 #include "fixtures/demo_data.h"
 #include "fixtures/schema.h"
 #include "tests/support/test_databases.h"

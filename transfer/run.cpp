@@ -2,7 +2,7 @@
 
 #include "app/shell/date_forms.h"
 #include "base/text.h"
-#include "db/connections.h"
+#include "db/connection_params.h"
 #include "transfer/costs.h"
 #include "transfer/enrichment.h"
 #include "transfer/family_prep.h"

@@ -2,7 +2,7 @@
 
 #include "app/shell/machine_list.h"
 #include "app/shell/settings.h"
-#include "db/connections.h"
+#include "db/connection_params.h"
 
 namespace lumvik {
 

@@ -1,6 +1,6 @@
 #include "tests/support/run_fixture.h"
 
-#include "db/connections.h"
+#include "db/connection_params.h"
 #include "db/tables.h"
 #include "transfer/loc_ip.h"
 

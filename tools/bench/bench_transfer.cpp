@@ -13,7 +13,7 @@
 #include "app/shell/date_forms.h"
 #include "app/shell/form_core.h"
 #include "app/shell/forwarding_platform.h"
-#include "db/connections.h"
+#include "db/connection_params.h"
 #include "db/tables.h"
 #include "fixtures/schema.h"
 #include "transfer/run.h"

@@ -5,7 +5,7 @@
 
 #include "app/shell/platform.h"
 #include "app/shell/settings.h"
-#include "db/connections.h"
+#include "db/connection_params.h"
 #include "fixtures/demo_data.h"
 #include "fixtures/schema.h"
 

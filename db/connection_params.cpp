@@ -1,4 +1,4 @@
-#include "db/connections.h"
+#include "db/connection_params.h"
 
 #include "base/ini_file.h"
 #include "base/text.h"
