@@ -2,53 +2,39 @@
 // families, with gifts, discount rolls, costs, points, a few unknown products and returns. The
 // collector is skipped and the run's fixed pauses are not counted. For comparison the same number of
 // header and line inserts goes through one prepared statement in one transaction: the engine's limit.
+// Each engine is measured twice, with the look-up indexes a working installation has and without them,
+// as an ERP that our tools did not create may be.
 //
-//   lumvik-bench [--bills N] [--lines L] [--days D] [--dir DIR] [--server HOST --password PW]
-//                [--no-embedded] [--profile] [--no-indexes]
+//   lumvik-bench [--bills N] [--lines L] [--days D] [--history H] [--history-bills B] [--dir DIR]
+//                [--server HOST --password PW] [--no-embedded] [--profile] [--no-indexes|--indexes]
 //
-// --profile adds the statements that took the most time; --no-indexes creates both databases without
-// their look-up indexes; --days spreads the bills over that many days, as a store that was offline sends
-// them.
+// --history adds H earlier days of B bills (500 unless given) to both databases, already moved;
+// --profile adds the statements that took the most time; --no-indexes measures only without the look-up
+// indexes, --indexes only with them; --days spreads the bills over that many days, as a store that was
+// offline sends them.
 
-#include "app/shell/date_forms.h"
 #include "app/shell/form_core.h"
 #include "app/shell/forwarding_platform.h"
 #include "db/connection_params.h"
-#include "db/tables.h"
 #include "fixtures/schema.h"
+#include "tools/bench/bench_data.h"
+#include "tools/bench/bench_profile.h"
 #include "transfer/run.h"
 
-#include <sys/resource.h>
-
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <map>
+#include <memory>
 #include <string>
-#include <vector>
 
 using namespace lumvik;
+using namespace lumvik::bench;
 using db::Value;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-struct Options {
-    int bills = 3000;
-    int lines = 5;
-    int days = 1;  // the bills spread over this many days up to 2012/12/10, as a backlog
-    std::filesystem::path dir = std::filesystem::temp_directory_path() / "lumvik-bench";
-    std::string server;
-    std::string password = "masterkey";
-    bool embedded = true;
-    bool profile = false;
-    bool indexes = true;
-};
 
 // The system platform in a folder of the benchmark's own, with the time of its waits counted; no
 // sibling program is started or found.
@@ -73,142 +59,13 @@ std::unique_ptr<db::Connection> connect(const std::string& database, const Optio
     return c;
 }
 
-void fillErp(db::Connection& erp) {
-    erp.beginGroup();
-    erp.execute("INSERT INTO TRAN_STATE VALUES ('0')");
-    for (int m = 1; m <= 4; ++m)
-        erp.execute("INSERT INTO MCH_ITEM VALUES (?, ?, ?, ?)",
-                    {Value("0" + std::to_string(m)), Value("機" + std::to_string(m)),
-                     Value("10.0.0." + std::to_string(m)), Value("S0" + std::to_string(m % 2 + 1))});
-    for (int g = 1; g <= 4; ++g) {
-        erp.execute("INSERT INTO PROD_HIITEM VALUES (?, ?, 'T1')",
-                    {Value("G" + std::to_string(g)), Value("組" + std::to_string(g))});
-        erp.execute("INSERT INTO PROD_ITEM VALUES (?, ?, ?)",
-                    {Value("I" + std::to_string(g)), Value("類" + std::to_string(g)),
-                     Value("G" + std::to_string(g))});
-    }
-    erp.execute(
-        "INSERT INTO PRODUCT (PROD_ID, PROD_BARCODE, PD_ITEMID, PSALE_PRICE, PROD_NAME, STD_COST, AVG_COST)"
-        " VALUES ('TEMP', 'TEMP', 'I1', 0, '暫用商品', 0, 0)");
-    for (int p = 1; p <= 100; ++p) {
-        char id[16];
-        std::snprintf(id, sizeof id, "P%03d", p);
-        erp.execute(
-            "INSERT INTO PRODUCT (PROD_ID, PROD_BARCODE, PD_ITEMID, PSALE_PRICE, PROD_NAME, PROD_SCALE,"
-            " UNITNAME, STOCK_QTY, FREE_TAX, PUT_ID, DEF_PROFIT, STD_COST, AVG_COST, MS, TAX_KIND)"
-            " VALUES (?, ?, ?, ?, ?, '中', '份', 0, 0, 'P1', ?, ?, ?, '', '1')",
-            {Value(id), Value(std::string("471") + id), Value("I" + std::to_string(p % 4 + 1)), Value(10 + p),
-             Value(std::string("商品") + id), Value(p % 10 == 0 ? 20 : 0), Value(p * 0.4), Value(p * 0.4)});
-    }
-    erp.execute("INSERT INTO MEMBER VALUES ('M0001', 'C-1')");
-    erp.commitGroup();
-}
-
-void fillStore(db::Connection& store, const Options& o) {
-    store.beginGroup();
-    std::vector<std::string> days;
-    for (int d = 0; d < o.days; ++d) {
-        const std::chrono::year_month_day date{std::chrono::sys_days{std::chrono::year{2012} / 12 / 10} -
-                                               std::chrono::days{d}};
-        days.push_back(dates::gregorianToRoc(dates::gregorianText(date)));
-    }
-    for (int b = 0; b < o.bills; ++b) {
-        const std::string& day = days[static_cast<std::size_t>(b % o.days)];
-        const int family = b % 10 < 7 ? 0 : b % 10 - 6;
-        const auto& f = db::family(family);
-        const std::string machine = "0" + std::to_string(b % 4 + 1);
-        char salNo[32];
-        std::snprintf(salNo, sizeof salNo, "%s%07d", machine.c_str(), b);
-        long total = 0;
-        for (int l = 1; l <= o.lines; ++l) {
-            const int n = b * o.lines + l;
-            char code[16];
-            std::snprintf(code, sizeof code, n % 50 == 0 ? "Z%03d" : "P%03d", n % 100 + 1);
-            const bool isReturn = n % 40 == 0;
-            const int qty = 1 + n % 3;
-            const int price = 10 + n % 100 + 1;
-            const long amount = (isReturn ? -1L : 1L) * qty * price;
-            total += amount;
-            store.execute(
-                std::string("INSERT INTO ") + f.storeLines +
-                    " (SAL_DATE, SAL_NO, ORD_NO, PDC_NO, tbar_code, bar_code, CO_NAME, SAL_QTY, U_PRICE,"
-                    " SAL_CODE, AMT, HEA_AMT, STD_PRICE, PAK_QTY, ORG_QTY, dis_share, ttt_share)"
-                    " VALUES (?, ?, ?, ?, ?, ?, '品名', ?, ?, ?, ?, 0, ?, 1, 1, 0, 0)",
-                {Value(day), Value(salNo), Value(std::to_string(l)), Value(code), Value(code), Value(code),
-                 Value(qty), Value(price), Value(isReturn ? "退" : "銷"), Value(amount), Value(price)});
-            if (family == 0)
-                store.execute(
-                    "INSERT INTO POS_COST (SAL_DATE, SAL_NO, ORD_NO, PROD_ID, P_COST, U_PRICE, SAL_QTY)"
-                    " VALUES (?, ?, ?, ?, ?, ?, ?)",
-                    {Value(day), Value(salNo), Value(l), Value(code), Value(n % 17 == 0 ? 0.0 : price * 0.4),
-                     Value(price), Value(qty)});
-        }
-        store.execute(
-            std::string("INSERT INTO ") + f.storeMaster +
-                " (SAL_DATE, SAL_NO, MCH_NO, SAL_TIME, CST_NO, HU_PER, CLASS_NO, MAN_CODE, SAL_AMT,"
-                " DISCOUNT, DIS_TTT, REL_SAL, CASH, VISA, DISROL, GIVE, PDCSHET, REL_RCV, CHANGE)"
-                " VALUES (?, ?, ?, '12:00:00', ?, 2, ?, 'E01', ?, 0, 0, ?, ?, 0, 0, 0, 0, ?, 0)",
-            {Value(day), Value(salNo), Value(machine), Value(b % 5 == 0 ? "M0001" : ""),
-             Value(std::to_string(b % 2 + 1)), Value(total), Value(total), Value(total), Value(total)});
-        if (b % 20 == 0)
-            store.execute(
-                "INSERT INTO POS_GIVE (SAL_DATE, SAL_NO, MCH_NO, SORD, CLASS_NO, MAN_CODE, SAL_AMT, QTY,"
-                " PRICE) VALUES (?, ?, ?, 1, '1', 'E01', 0, 1, 30)",
-                {Value(day), Value(salNo), Value(machine)});
-        if (b % 25 == 0)
-            store.execute(
-                "INSERT INTO POS_DISROL (SAL_DATE, SAL_NO, MCH_NO, SORD, CLASS_NO, MAN_CODE, SAL_AMT, QTY,"
-                " PRICE) VALUES (?, ?, ?, 1, '1', 'E01', 50, 1, 50)",
-                {Value(day), Value(salNo), Value(machine)});
-        if (b % 5 == 0)
-            store.execute(
-                "INSERT INTO POINT_MASTER (SAL_DATE, SAL_NO, MEMBER_ID, I_POINT, U_POINT, DISROL)"
-                " VALUES (?, ?, ?, 3, 0, 0)",
-                {Value(day), Value(salNo), b % 15 == 0 ? Value() : Value("M0001")});
-    }
-    store.commitGroup();
-}
-
-// A statement's text with its literals as "?", so statements that differ only in values add up.
-std::string shape(const std::string& sql) {
-    std::string out;
-    bool inLiteral = false;
-    for (std::size_t i = 0; i < sql.size(); ++i) {
-        const char c = sql[i];
-        if (inLiteral) {
-            if (c == '\'') inLiteral = false;
-            continue;
-        }
-        if (c == '\'') {
-            inLiteral = true;
-            out += '?';
-        } else if ((c >= '0' && c <= '9') || (c == '.' && !out.empty() && out.back() == '?')) {
-            const bool partOfName = !out.empty() && (std::isalnum(static_cast<unsigned char>(out.back())) ||
-                                                     out.back() == '_' || out.back() == '$');
-            if (partOfName)
-                out += c;
-            else if (out.empty() || out.back() != '?')
-                out += '?';
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-long peakResidentKb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
 // The same number of header and line inserts as the day, through one prepared statement each, in
 // one transaction.
-double engineLimitSeconds(const std::string& database, const Options& o) {
+double engineLimitSeconds(const std::string& database, const Options& o, bool indexes) {
     db::createDatabase(database, "SYSDBA", o.password, true);
     auto erp = connect(database, o);
     tools::runScript(*erp, tools::erpSchema());
-    if (o.indexes) tools::runScript(*erp, tools::erpIndexes());
+    if (indexes) tools::runScript(*erp, tools::erpIndexes());
     const auto start = Clock::now();
     erp->beginGroup();
     for (int b = 0; b < o.bills; ++b) {
@@ -229,20 +86,31 @@ double engineLimitSeconds(const std::string& database, const Options& o) {
     return seconds;
 }
 
-void measure(const std::string& label, const std::string& prefix, const Options& o) {
+// Fresh store and ERP databases in the benchmark's folder, filled, and the connection file beside them.
+void prepareDatabases(const std::string& store, const std::string& erp, const Options& o, bool indexes) {
     std::filesystem::remove_all(o.dir);
     std::filesystem::create_directories(o.dir);
     std::filesystem::permissions(o.dir, std::filesystem::perms::all);
-    const std::string store = prefix + (o.dir / "store.fdb").string();
-    const std::string erp = prefix + (o.dir / "erp.fdb").string();
-    tools::createStoreDatabase(store, "SYSDBA", o.password, {.markColumns = false, .indexes = o.indexes},
-                               true);
-    tools::createErpDatabase(erp, "SYSDBA", o.password, true, o.indexes);
-    fillErp(*connect(erp, o));
-    fillStore(*connect(store, o), o);
+    // A store that has had transfers before has its two mark columns.
+    tools::createStoreDatabase(store, "SYSDBA", o.password,
+                               {.markColumns = o.history > 0, .indexes = indexes}, true);
+    tools::createErpDatabase(erp, "SYSDBA", o.password, true, indexes);
+    auto erpConnection = connect(erp, o), storeConnection = connect(store, o);
+    fillErp(*erpConnection);
+    fillHistory(*storeConnection, *erpConnection, o);
+    fillStore(*storeConnection, o);
     std::ofstream(o.dir / db::kConnectionsFileName, std::ios::binary)
         << db::connectionEntryText(erp, o.password);
+}
 
+struct Measured {
+    double work = 0;  // seconds, without the fixed waits
+    transfer::RunCounts counts;
+    db::ConnectionStats erp, store;
+};
+
+// One unattended-style transfer of the day in mode 0, all machines ticked, the collector skipped.
+Measured runTransfer(const std::string& store, const Options& o, Profile& profile) {
     const auto system = makeSystemPlatform();
     BenchPlatform platform(*system, o.dir);
     HeadlessOperator op;
@@ -255,92 +123,96 @@ void measure(const std::string& label, const std::string& prefix, const Options&
     op.setTransferMode(0);
     op.tickAllMachines();
     form.SQLConSource.params().set("Password", o.password);
-    struct Spent {
-        std::chrono::nanoseconds time{};
-        std::uint64_t calls = 0;
-    };
-    std::map<std::string, Spent> spent;
-    if (o.profile)
-        db::setStatementObserver([&spent](const std::string& sql, std::chrono::nanoseconds t, bool started) {
-            auto& s = spent[shape(sql)];
-            s.time += t;
-            if (started) ++s.calls;
-        });
+    if (o.profile) profile.start();
     transfer::TransferRun run(form, {.skipCollector = true});
     const auto start = Clock::now();
     run.bsSkinButton1Click();
     const auto elapsed = Clock::now() - start;
-    db::setStatementObserver(nullptr);
+    profile.stop();
     if (run.connectFailure()) throw std::runtime_error(*run.connectFailure());
+    return {std::chrono::duration<double>(elapsed - platform.waited()).count(), run.counts(),
+            form.SQLConnection1.stats(), form.SQLConSource.stats()};
+}
 
-    const double work = std::chrono::duration<double>(elapsed - platform.waited()).count();
-    const auto& c = run.counts();
-    const auto erpStats = form.SQLConnection1.stats();
-    const auto storeStats = form.SQLConSource.stats();
+void measure(const std::string& engine, const std::string& prefix, const Options& o, bool indexes) {
+    const std::string label = engine + (indexes ? ", indexes" : ", no indexes");
+    const std::string store = prefix + (o.dir / "store.fdb").string();
+    const std::string erp = prefix + (o.dir / "erp.fdb").string();
+    prepareDatabases(store, erp, o, indexes);
+    Profile profile;
+    const Measured m = runTransfer(store, o, profile);
+
+    const auto& c = m.counts;
     const double bills = static_cast<double>(o.bills);
-    std::printf("%s: work time without the fixed waits: %.2f s\n", label.c_str(), work);
-    std::printf("%s: bills per second: %.0f (%llu bills copied)\n", label.c_str(), c.billsCopied / work,
+    std::printf("%s: work time without the fixed waits: %.2f s\n", label.c_str(), m.work);
+    std::printf("%s: bills per second: %.0f (%llu bills copied)\n", label.c_str(), c.billsCopied / m.work,
                 static_cast<unsigned long long>(c.billsCopied));
-    std::printf("%s: lines per second: %.0f (%llu lines copied)\n", label.c_str(), c.linesCopied / work,
+    std::printf("%s: lines per second: %.0f (%llu lines copied)\n", label.c_str(), c.linesCopied / m.work,
                 static_cast<unsigned long long>(c.linesCopied));
     std::printf("%s: statements per bill: %.1f\n", label.c_str(),
-                (erpStats.statements + storeStats.statements) / bills);
-    std::printf("%s: commits per bill: %.2f\n", label.c_str(),
-                (erpStats.commits + storeStats.commits) / bills);
-    std::printf("%s: peak resident memory: %.1f MB\n", label.c_str(), peakResidentKb() / 1024.0);
-    const double limit = engineLimitSeconds(prefix + (o.dir / "limit.fdb").string(), o);
+                (m.erp.statements + m.store.statements) / bills);
+    std::printf("%s: commits per bill: %.2f\n", label.c_str(), (m.erp.commits + m.store.commits) / bills);
+    std::printf("%s: peak resident memory: %.1f MB\n", label.c_str(), peakResidentMb());
+    const double limit = engineLimitSeconds(prefix + (o.dir / "limit.fdb").string(), o, indexes);
     std::printf("%s: engine limit (one transaction, prepared inserts): %.2f s for %d headers and %d lines\n",
                 label.c_str(), limit, o.bills, o.bills * o.lines);
-    std::printf("%s: ratio of the run to the engine limit: %.1f\n", label.c_str(), work / limit);
-    if (o.profile) {
-        std::vector<std::pair<std::string, Spent>> top(spent.begin(), spent.end());
-        std::sort(top.begin(), top.end(),
-                  [](const auto& a, const auto& b) { return a.second.time > b.second.time; });
-        for (std::size_t i = 0; i < top.size() && i < 15; ++i) {
-            std::string sql = top[i].first.substr(0, 110);
-            std::replace(sql.begin(), sql.end(), '\r', ' ');
-            std::replace(sql.begin(), sql.end(), '\n', ' ');
-            std::printf("%s: %8.2f s %7llu x  %s\n", label.c_str(),
-                        std::chrono::duration<double>(top[i].second.time).count(),
-                        static_cast<unsigned long long>(top[i].second.calls), sql.c_str());
-        }
+    std::printf("%s: ratio of the run to the engine limit: %.1f\n", label.c_str(), m.work / limit);
+    if (o.profile) profile.print(label);
+    std::fflush(stdout);
+}
+
+const char* const kUsage =
+    "usage: lumvik-bench [--bills N] [--lines L] [--days D] [--history H] [--history-bills B] [--dir DIR]"
+    " [--server HOST --password PW] [--no-embedded] [--profile] [--no-indexes|--indexes]\n";
+
+bool parse(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        auto next = [&] { return i + 1 < argc ? std::string(argv[++i]) : std::string(); };
+        const std::string a = argv[i];
+        if (a == "--bills")
+            o.bills = std::stoi(next());
+        else if (a == "--days")
+            o.days = std::max(1, std::stoi(next()));
+        else if (a == "--lines")
+            o.lines = std::stoi(next());
+        else if (a == "--history")
+            o.history = std::clamp(std::stoi(next()), 0, 1000);
+        else if (a == "--history-bills")
+            o.historyBills = std::clamp(std::stoi(next()), 1, 1000);
+        else if (a == "--dir")
+            o.dir = next();
+        else if (a == "--server")
+            o.server = next();
+        else if (a == "--password")
+            o.password = next();
+        else if (a == "--no-embedded")
+            o.embedded = false;
+        else if (a == "--profile")
+            o.profile = true;
+        else if (a == "--no-indexes")
+            o.withIndexes = false;
+        else if (a == "--indexes")
+            o.withoutIndexes = false;
+        else
+            return false;
     }
+    return o.withIndexes || o.withoutIndexes;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     Options o;
-    for (int i = 1; i < argc; ++i) {
-        auto next = [&] { return i + 1 < argc ? std::string(argv[++i]) : std::string(); };
-        if (std::strcmp(argv[i], "--bills") == 0)
-            o.bills = std::stoi(next());
-        else if (std::strcmp(argv[i], "--days") == 0)
-            o.days = std::max(1, std::stoi(next()));
-        else if (std::strcmp(argv[i], "--lines") == 0)
-            o.lines = std::stoi(next());
-        else if (std::strcmp(argv[i], "--dir") == 0)
-            o.dir = next();
-        else if (std::strcmp(argv[i], "--server") == 0)
-            o.server = next();
-        else if (std::strcmp(argv[i], "--password") == 0)
-            o.password = next();
-        else if (std::strcmp(argv[i], "--no-embedded") == 0)
-            o.embedded = false;
-        else if (std::strcmp(argv[i], "--profile") == 0)
-            o.profile = true;
-        else if (std::strcmp(argv[i], "--no-indexes") == 0)
-            o.indexes = false;
-        else {
-            std::cerr << "usage: lumvik-bench [--bills N] [--lines L] [--days D] [--dir DIR] [--server HOST "
-                         "--password PW]"
-                         " [--no-embedded] [--profile] [--no-indexes]\n";
-            return 2;
-        }
+    if (!parse(argc, argv, o)) {
+        std::cerr << kUsage;
+        return 2;
     }
     try {
-        if (o.embedded) measure("embedded", "", o);
-        if (!o.server.empty()) measure("server " + o.server, o.server + ":", o);
+        for (const bool indexes : {true, false}) {
+            if (!(indexes ? o.withIndexes : o.withoutIndexes)) continue;
+            if (o.embedded) measure("embedded", "", o, indexes);
+            if (!o.server.empty()) measure("server " + o.server, o.server + ":", o, indexes);
+        }
         std::filesystem::remove_all(o.dir);
         return 0;
     } catch (const std::exception& e) {
