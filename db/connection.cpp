@@ -140,8 +140,12 @@ void Connection::rollbackGroup() {
 }
 
 std::vector<Column> Connection::describe(std::string_view sql) {
+    const std::string bytes = cp950::fromUtf8(sql);
+    // A statement prepared before is described without asking the server again.
+    if (auto it = preparedIndex_.find(bytes); it != preparedIndex_.end())
+        return it->second->second->columns();
     Transaction transaction(*this, true);
-    const std::vector<Column> columns = prepare(cp950::fromUtf8(sql), transaction)->columns();
+    const std::vector<Column> columns = prepare(bytes, transaction)->columns();
     transaction.commit();
     return columns;
 }

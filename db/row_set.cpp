@@ -87,6 +87,10 @@ std::vector<Value> RowSet::boundParams() const {
 }
 
 void RowSet::open() {
+    open({});
+}
+
+void RowSet::open(const std::function<bool(const RowSet&)>& keep) {
     Connection& connection = requireConnection();
     close();
     const std::vector<Value> params = boundParams();
@@ -98,15 +102,28 @@ void RowSet::open() {
     IResultSet* rs = statement.openCursor(transaction, params);
     decodedRow_ = -1;
     layout_ = statement.layout();
+    columns_ = statement.columns();
+    indexColumns();
+    // A row the caller does not keep is taken back at once.
+    auto offer = [&] {
+        if (!keep) return;
+        current_ = recordCount() - 1;
+        if (!keep(*this)) rows_.pop_back();
+        decodedRow_ = -1;
+    };
     try {
         if (layout_->hasBlobs) {
             std::vector<Value> row;
-            while (statement.fetch(rs, transaction, row))
+            while (statement.fetch(rs, transaction, row)) {
                 rows_.push_back({{}, row});
+                offer();
+            }
         } else {
             std::vector<unsigned char> message;
-            while (statement.fetchRaw(rs, message))
+            while (statement.fetchRaw(rs, message)) {
                 rows_.push_back({message, {}});
+                offer();
+            }
         }
         Status st;
         rs->close(&st);
@@ -119,8 +136,15 @@ void RowSet::open() {
         throw;
     }
     scope->commit();
-    columns_ = statement.columns();
+    active_ = true;
+    first();
+}
+
+void RowSet::openWithoutRows() {
+    close();
+    columns_ = requireConnection().describe(preparedText_);
     indexColumns();
+    layout_.reset();
     active_ = true;
     first();
 }
@@ -160,6 +184,11 @@ void RowSet::execute() {
 void RowSet::first() {
     current_ = rows_.empty() ? -1 : 0;
     eof_ = rows_.empty();
+}
+
+void RowSet::moveTo(int row) {
+    current_ = row >= 0 && row < recordCount() ? row : -1;
+    eof_ = current_ < 0;
 }
 
 void RowSet::next() {
@@ -313,6 +342,28 @@ void RowSet::copyFrom(const RowSet& other) {
     layout_ = other.layout_;
     decodedRow_ = -1;
     active_ = true;
+    first();
+}
+
+void RowSet::copyRowsFrom(const RowSet& other, const std::vector<int>& rows) {
+    close();
+    columns_ = other.columns_;
+    indexColumns();
+    layout_ = other.layout_;
+    rows_.reserve(rows.size());
+    for (const int row : rows)
+        rows_.push_back(other.rows_.at(static_cast<std::size_t>(row)));
+    active_ = true;
+    first();
+}
+
+void RowSet::keepRows(const std::vector<bool>& keep) {
+    std::vector<StoredRow> kept;
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (i < keep.size() && keep[i]) kept.push_back(std::move(rows_[i]));
+    rows_ = std::move(kept);
+    decodedRow_ = -1;
+    changes_.clear();
     first();
 }
 

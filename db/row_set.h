@@ -35,6 +35,12 @@ class RowSet : public FieldSource, public ConnectionUser {
     void setParam(std::string_view name, Value value);
 
     void open();
+    // Opens and keeps only the rows `keep` accepts; it sees each row as the current row of this row set
+    // while the rows are fetched, so a result far larger than what is kept never stands in memory.
+    void open(const std::function<bool(const RowSet&)>& keep);
+    // Takes the columns of the command text's result without running it: the row set is open and
+    // empty, as when its query finds no row.
+    void openWithoutRows();
     void close();
     [[nodiscard]] bool active() const { return active_; }
     // Runs the command text as a statement, without a result.
@@ -44,6 +50,9 @@ class RowSet : public FieldSource, public ConnectionUser {
     [[nodiscard]] bool eof() const { return eof_; }
     void first();
     void next();
+    // Stands on row `row` (0 is the first); out of range it stands on no row and every field reads NULL.
+    void moveTo(int row);
+    [[nodiscard]] int position() const { return current_; }
 
     // Editing. insert() appends an empty row and stands on it; edit() makes the current row editable.
     void insert();
@@ -64,6 +73,11 @@ class RowSet : public FieldSource, public ConnectionUser {
 
     // Takes the whole content (columns and rows) of another row set and stands on its first row.
     void copyFrom(const RowSet& other);
+    // Takes the columns of another row set and the rows of it that `rows` names, in that order, and
+    // stands on the first.
+    void copyRowsFrom(const RowSet& other, const std::vector<int>& rows);
+    // Keeps only the rows `keep` marks, in their order, and stands on the first.
+    void keepRows(const std::vector<bool>& keep);
 
     void connectionClosing() override {}
 

@@ -1,8 +1,32 @@
 #include "transfer/context.h"
 
 #include "app/shell/date_forms.h"
+#include "transfer/key_index.h"
+#include "transfer/table_copy.h"
 
 namespace lumvik::transfer {
+
+RunContext::RunContext(FormCore& form, std::string chosenDate, std::string chosenDateValue,
+                       std::string tempProduct, RunCounts& counts, bool plainStatements)
+    : form(form),
+      chosenDate(std::move(chosenDate)),
+      chosenDateValue(std::move(chosenDateValue)),
+      tempProduct(std::move(tempProduct)),
+      counts(counts),
+      fromMemory(!plainStatements),
+      caches_(std::make_unique<RunCaches>()) {}
+
+RunContext::~RunContext() = default;
+
+bool RunContext::plainErpTexts() {
+    if (!plainErpTexts_) plainErpTexts_ = fromMemory && plainTexts(form.SQLConnection1);
+    return *plainErpTexts_;
+}
+
+bool RunContext::plainStoreTexts() {
+    if (!plainStoreTexts_) plainStoreTexts_ = fromMemory && plainTexts(form.SQLConSource);
+    return *plainStoreTexts_;
+}
 
 std::string RunContext::today() const {
     return dates::gregorianText(platform().now().date);

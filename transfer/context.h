@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -35,14 +37,14 @@ struct RunCounts {
     std::uint64_t billsSkipped = 0;  // exported bills
 };
 
+struct RunCaches;
+
 struct RunContext {
     RunContext(FormCore& form, std::string chosenDate, std::string chosenDateValue, std::string tempProduct,
-               RunCounts& counts)
-        : form(form),
-          chosenDate(std::move(chosenDate)),
-          chosenDateValue(std::move(chosenDateValue)),
-          tempProduct(std::move(tempProduct)),
-          counts(counts) {}
+               RunCounts& counts, bool plainStatements = false);
+    ~RunContext();
+    RunContext(const RunContext&) = delete;
+    RunContext& operator=(const RunContext&) = delete;
 
     FormCore& form;
     // The chosen date as the date field's text reads it (families, side tables).
@@ -53,6 +55,14 @@ struct RunContext {
     // The temporary product field, trimmed.
     std::string tempProduct;
     RunCounts& counts;
+    // Look-ups answered from memory, whole-table statements restricted to the rows they can change
+    // (RunOptions::plainStatements turns both off). Each checks on its own that it may be used.
+    const bool fromMemory;
+    // What the run has read once (reference tables), by the phases that use it.
+    RunCaches& caches() { return *caches_; }
+    // Whether each connection's texts can be compared in memory (key_index.h), asked once.
+    [[nodiscard]] bool plainErpTexts();
+    [[nodiscard]] bool plainStoreTexts();
 
     [[nodiscard]] Operator& op() const { return form.op(); }
     [[nodiscard]] Platform& platform() const { return form.platform(); }
@@ -67,6 +77,8 @@ struct RunContext {
 
   private:
     std::map<std::string, std::vector<db::Column>> columns_;
+    std::unique_ptr<RunCaches> caches_;
+    std::optional<bool> plainErpTexts_, plainStoreTexts_;
 };
 
 // The statements of one unit of work on a connection share one transaction (db::StatementGroup). The

@@ -39,7 +39,7 @@ struct LineFigures {
     LineCosts costs;
 };
 
-LineFigures lineFigures(RunContext& run, const db::RowSet& line, const db::RowSet& product) {
+LineFigures lineFigures(RunContext& run, const db::RowSet& line, const db::FieldSource& product) {
     auto text = [&](const char* name) { return line.field(name).asString(); };
     LineFigures figures;
     figures.quantity = std::to_string(parseWhole(text("SAL_QTY")));
@@ -53,7 +53,7 @@ LineFigures lineFigures(RunContext& run, const db::RowSet& line, const db::RowSe
 }
 
 // The values of the line insert, in the order of db::kErpLineColumns.
-std::vector<Value> lineValues(const RunContext& run, const db::RowSet& line, const db::RowSet& product,
+std::vector<Value> lineValues(const RunContext& run, const db::RowSet& line, const db::FieldSource& product,
                               const BillState& bill, const ProductResolution& r, const LineFigures& figures) {
     auto text = [&](const char* name) { return line.field(name).asString(); };
     auto decimal = [&](const char* name) { return Value(parseDecimal(trimmed(text(name)))); };
@@ -114,7 +114,7 @@ std::vector<Value> lineValues(const RunContext& run, const db::RowSet& line, con
 
 void copyLine(RunContext& run, const db::Family& family, const db::RowSet& line, BillState& bill,
               const ProductResolution& r) {
-    const db::RowSet& product = run.form.CDS_T2;
+    const db::RowSet& product = *r.product;
     bill.number = line.field("SAL_NO").asString();
     const LineFigures figures = lineFigures(run, line, product);
     std::vector<Value> values = lineValues(run, line, product, bill, r, figures);
@@ -123,28 +123,43 @@ void copyLine(RunContext& run, const db::Family& family, const db::RowSet& line,
     ++run.counts.linesCopied;
 }
 
-}  // namespace
-
-void copyLines(RunContext& run, const db::Family& family, BillState& bill) {
-    FormCore& form = run.form;
-    form.CDS_T1.close();
+// The bill's old ERP lines are deleted, unless the family's look-ups know it has none.
+void deleteOldLines(RunContext& run, const db::Family& family, const BillState& bill,
+                    FamilyLookups& lookups) {
+    if (FamilyLookups::holds(lookups.lines, bill.date, bill.number) == false) return;
+    db::RowSet& t1 = run.form.CDS_T1;
+    t1.close();
     // The bill's values are bound, so each of these statements is prepared once for all bills.
-    form.CDS_T1.setCommandText(std::string("DELETE FROM ") + family.erpLines + " WHERE SAL_DATE = " +
-                               wideKey(":SAL_DATE") + "  and SAL_NO = " + wideKey(":SAL_NO"));
-    form.CDS_T1.setParam("SAL_DATE", Value(bill.date));
-    form.CDS_T1.setParam("SAL_NO", Value(bill.number));
-    form.CDS_T1.execute();
+    t1.setCommandText(std::string("DELETE FROM ") + family.erpLines +
+                      " WHERE SAL_DATE = " + wideKey(":SAL_DATE") + "  and SAL_NO = " + wideKey(":SAL_NO"));
+    t1.setParam("SAL_DATE", Value(bill.date));
+    t1.setParam("SAL_NO", Value(bill.number));
+    t1.execute();
+    FamilyLookups::removed(lookups.lines, bill.date, bill.number);
+}
 
+// The bill's store lines into CDS_S2, from the family's look-ups when they hold them.
+db::RowSet& readStoreLines(RunContext& run, const db::Family& family, const BillState& bill,
+                           FamilyLookups& lookups) {
+    db::RowSet& lines = run.form.CDS_S2;
+    if (lookups.storeLines && lookups.storeLines->fill(lines, bill.storeDate, bill.number)) return lines;
     // Both halves of the union are the same select, so two store lines equal in every column
     // become one line.
     const std::string select = std::string("SELECT * FROM ") + family.storeLines +
                                " WHERE SAL_DATE = :SAL_DATE and SAL_NO = :SAL_NO";
-    db::RowSet& lines = form.CDS_S2;
     lines.close();
     lines.setCommandText(select + " UNION " + select);
     lines.setParam("SAL_DATE", Value(bill.storeDate));
     lines.setParam("SAL_NO", Value(bill.number));
     lines.open();
+    return lines;
+}
+
+}  // namespace
+
+void copyLines(RunContext& run, const db::Family& family, BillState& bill, FamilyLookups& lookups) {
+    deleteOldLines(run, family, bill, lookups);
+    db::RowSet& lines = readStoreLines(run, family, bill, lookups);
     if (lines.recordCount() == 0) return;
 
     run.op().setLineProgress(0, lines.recordCount());
@@ -158,8 +173,9 @@ void copyLines(RunContext& run, const db::Family& family, BillState& bill) {
         }
         try {
             copyLine(run, family, lines, bill, r);
+            FamilyLookups::added(lookups.lines, bill.date, bill.number);
         } catch (const std::exception&) {
-            run.op().log(bill.date + bill.number + "__" + form.CDS_T2.field("PROD_ID").asString() +
+            run.op().log(bill.date + bill.number + "__" + r.product->field("PROD_ID").asString() +
                          texts::kDetailError);
         }
     }

@@ -6,10 +6,12 @@
 
 #include "transfer/bill_state.h"
 #include "transfer/context.h"
+#include "transfer/family_lookups.h"
 
 namespace lumvik::transfer {
 
-// Copies the lines of one bill whose header has just been written (or attempted).
-void copyLines(RunContext& run, const db::Family& family, BillState& bill);
+// Copies the lines of one bill whose header has just been written (or attempted); `lookups` are the
+// family's, kept up to date with the lines written and deleted.
+void copyLines(RunContext& run, const db::Family& family, BillState& bill, FamilyLookups& lookups);
 
 }  // namespace lumvik::transfer

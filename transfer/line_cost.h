@@ -16,6 +16,6 @@ struct LineCosts {
 };
 
 // The costs of `line` whose product row is `product`. A pack of no pieces fails the line.
-LineCosts lineCosts(RunContext& run, const db::RowSet& line, const db::RowSet& product);
+LineCosts lineCosts(RunContext& run, const db::RowSet& line, const db::FieldSource& product);
 
 }  // namespace lumvik::transfer

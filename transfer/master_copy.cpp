@@ -5,6 +5,8 @@
 #include "base/text.h"
 #include "transfer/bill_state.h"
 #include "transfer/detail_copy.h"
+#include "transfer/family_lookups.h"
+#include "transfer/table_copy.h"
 #include "transfer/texts.h"
 
 #include <array>
@@ -107,15 +109,23 @@ std::array<Value, 50> headerValues(const RunContext& run, const db::RowSet& row,
 
 // Whether the bill already stands among the bills turned into sales orders. Families 2 and 3, and
 // mode 2, use a look-up that finds nothing, so all their bills are copied.
-bool exported(RunContext& run, const db::Family& family, const db::RowSet& row, std::string& gregorian) {
+bool exported(RunContext& run, const db::Family& family, const db::RowSet& row, std::string& gregorian,
+              const FamilyLookups& lookups) {
+    const bool neverSkipped = family.index >= 2 || run.op().transferMode() == 2;
+    if (neverSkipped && lookups.exportedAlways) return *lookups.exportedAlways;
+    if (!neverSkipped) {
+        gregorian = dates::rocToGregorian(row.field("SAL_DATE").asString());
+        const auto found =
+            FamilyLookups::holds(lookups.exported, gregorian, trimmed(row.field("SAL_NO").asString()));
+        if (found) return *found;
+    }
     db::SqlQuery& q = run.form.SQL_TQuery;
     q.close();
     q.sql().clear();
     q.sql().add("SELECT * FROM POSTOSALE ");
-    if (family.index >= 2 || run.op().transferMode() == 2) {
+    if (neverSkipped) {
         q.sql().add("WHERE SAL_DATE = '9999' ");
     } else {
-        gregorian = dates::rocToGregorian(row.field("SAL_DATE").asString());
         // The bill's values bound: one prepared statement for every bill.
         q.sql().add("WHERE SAL_DATE = " + wideKey("?") + " ");
         q.sql().add("AND SAL_NO = " + wideKey("?") + " ");
@@ -134,6 +144,19 @@ struct BillAbandoned : std::runtime_error {
 
 // The stock of the bill's machine; a machine missing from MCH_ITEM abandons the bill.
 std::string machineStock(RunContext& run, const std::string& machine) {
+    auto& machines = run.caches().machines;
+    if (!machines)
+        machines = run.fromMemory && run.plainErpTexts()
+                       ? TableCopy::load(run.form.SQLConnection1, "MCH_ITEM", {"MCH_NO"})
+                       : nullptr;
+    if (const auto row = *machines ? (*machines)->first(0, Value(machine)) : std::nullopt) {
+        if (*row < 0) {
+            run.op().log(machine + texts::kUnknownMachine);
+            throw BillAbandoned();
+        }
+        (*machines)->rows().moveTo(*row);
+        return (*machines)->rows().field("STOCK_ID").asString();
+    }
     db::RowSet& stock = run.form.CDS_STOCK;
     stock.close();
     stock.setCommandText("SELECT * FROM MCH_ITEM WHERE MCH_NO = " + wideKey(":MCH_NO"));
@@ -146,7 +169,8 @@ std::string machineStock(RunContext& run, const std::string& machine) {
     return stock.field("STOCK_ID").asString();
 }
 
-void copyBill(RunContext& run, const db::Family& family, const db::RowSet& row, BillState& bill) {
+void copyBill(RunContext& run, const db::Family& family, const db::RowSet& row, BillState& bill,
+              FamilyLookups& lookups) {
     FormCore& form = run.form;
     run.op().stepBillProgress();
     bill = BillState{};
@@ -164,19 +188,24 @@ void copyBill(RunContext& run, const db::Family& family, const db::RowSet& row, 
 
     const std::string key =
         " WHERE SAL_DATE = " + wideKey(":SAL_DATE") + " AND SAL_NO = " + wideKey(":SAL_NO");
-    form.CDS_T1.close();
-    form.CDS_T1.setCommandText(std::string("SELECT SAL_DATE,SAL_NO FROM ") + family.erpMaster + key);
-    form.CDS_T1.setParam("SAL_DATE", Value(bill.date));
-    form.CDS_T1.setParam("SAL_NO", Value(bill.number));
-    form.CDS_T1.open();
+    std::optional<bool> present = FamilyLookups::holds(lookups.bills, bill.date, bill.number);
+    if (!present) {
+        form.CDS_T1.close();
+        form.CDS_T1.setCommandText(std::string("SELECT SAL_DATE,SAL_NO FROM ") + family.erpMaster + key);
+        form.CDS_T1.setParam("SAL_DATE", Value(bill.date));
+        form.CDS_T1.setParam("SAL_NO", Value(bill.number));
+        form.CDS_T1.open();
+        present = form.CDS_T1.recordCount() > 0;
+    }
     std::exception_ptr deleteFailure;
-    if (form.CDS_T1.recordCount() > 0) {
+    if (*present) {
         try {
             form.CDS_T1.close();
             form.CDS_T1.setCommandText(std::string("DELETE FROM ") + family.erpMaster + key);
             form.CDS_T1.setParam("SAL_DATE", Value(bill.date));
             form.CDS_T1.setParam("SAL_NO", Value(bill.number));
             form.CDS_T1.execute();
+            FamilyLookups::removed(lookups.bills, bill.date, bill.number);
         } catch (const std::exception&) {
             deleteFailure = std::current_exception();
         }
@@ -190,12 +219,13 @@ void copyBill(RunContext& run, const db::Family& family, const db::RowSet& row, 
                        db::erpMasterColumnList(true).substr(1, db::erpMasterColumnList(true).size() - 3) +
                        " FROM " + family.erpMaster);
         form.SQLConnection1.execute(headerInsert(family), bound);
+        FamilyLookups::added(lookups.bills, bill.date, bill.number);
         ++run.counts.billsCopied;
     } catch (const std::exception&) {
         run.op().log(bill.date + bill.number);
     }
     if (deleteFailure) std::rethrow_exception(deleteFailure);
-    copyLines(run, family, bill);
+    copyLines(run, family, bill, lookups);
 }
 
 }  // namespace
@@ -213,6 +243,7 @@ void copyBills(RunContext& run, const db::Family& family) {
     // The walk only reads the store: its reads share one read-only transaction instead of starting and
     // ending one for every bill.
     StatementGroup storeReads(run.form.SQLConSource, {.readOnly = true});
+    FamilyLookups lookups = loadFamilyLookups(run, family, bills);
     std::optional<StatementGroup> group;
     int billsInGroup = 0;
     for (bills.first(); !bills.eof(); bills.next()) {
@@ -225,14 +256,15 @@ void copyBills(RunContext& run, const db::Family& family) {
         ++billsInGroup;
         run.op().repaint();
         std::string gregorian;
-        if (exported(run, family, bills, gregorian)) {
+        if (exported(run, family, bills, gregorian, lookups)) {
             if (gregorian.empty()) gregorian = dates::rocToGregorian(bills.field("SAL_DATE").asString());
             run.op().log(gregorian + ":" + bills.field("SAL_NO").asString() + texts::kExported);
             ++run.counts.billsSkipped;
             continue;
         }
+        readStoreLinesFor(lookups, bills);
         try {
-            copyBill(run, family, bills, bill);
+            copyBill(run, family, bills, bill, lookups);
         } catch (const std::exception&) {
             run.op().log(bill.date + bill.number + "!");
         }

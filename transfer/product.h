@@ -16,11 +16,13 @@ struct ProductResolution {
     // The category of the exact code (texts::kNoCategoryMarker when it has none), or of the
     // temporary product.
     std::string pdItemId;
+    // Where the product's values stand (the current row; no row when none was found): CDS_T2, or the
+    // run's copy of PRODUCT.
+    const db::RowSet* product = nullptr;
 };
 
-// Resolves the product of `line` (a row of the bill being copied). An unknown code is logged. Leaves
-// the product row open in CDS_T2, where the line copy reads its values: the first product whose code
-// or barcode is the code looked for.
+// Resolves the product of `line` (a row of the bill being copied). An unknown code is logged. The
+// product is the first one whose code or barcode is the code looked for.
 ProductResolution resolveProduct(RunContext& run, const db::RowSet& line, const BillState& bill);
 
 }  // namespace lumvik::transfer

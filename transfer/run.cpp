@@ -107,8 +107,9 @@ void TransferRun::bsSkinButton1Click() {
     if (form_.retryCounter == 0 && !options_.skipCollector) collectorHandOff();
     op.repaint();
 
-    RunContext run{form_, dates::gregorianText(dates::requireDate(op.dateText())), chosenDateValue,
-                   tempProduct, counts_};
+    RunContext run{form_,           dates::gregorianText(dates::requireDate(op.dateText())),
+                   chosenDateValue, tempProduct,
+                   counts_,         options_.plainStatements};
 
     connect();
     if (form_.sourceConnected && form_.erpConnected) {

@@ -17,6 +17,10 @@ namespace lumvik::transfer {
 struct RunOptions {
     // Leave the collector out (the store database is already collected).
     bool skipCollector = false;
+    // Ask the databases every look-up, statement by statement, and run every whole-table statement over
+    // the whole table, instead of reading reference rows once and restricting those statements to the
+    // rows they can change. The outcome is the same; the differential test and the benchmark compare.
+    bool plainStatements = false;
 };
 
 class TransferRun {
