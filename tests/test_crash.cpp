@@ -7,6 +7,7 @@
 #include "db/connection_params.h"
 #include "fixtures/demo_data.h"
 #include "tests/support/run_fixture.h"
+#include "tests/support/snapshot.h"
 
 #include <gtest/gtest.h>
 
@@ -133,66 +134,6 @@ void fillDay(db::Connection& store, db::Connection& erp) {
     into(erp, "POS_MASTER", "SAL_DATE SAL_NO MCH_NO REL_SAL STOCK_ID")({kDay, "01000000", "01", 120, "S01"});
     into(erp, "POS_SUB", "SAL_DATE SAL_NO ORD_NO PROD_ID SAL_QTY AMT HEA_AMT dis_share ttt_share")(
         {kDay, "01000000", "1", "A001", 1, 100, 0, 0, 0});
-}
-
-struct TableRows {
-    std::string columns;            // the compared columns, joined with ","
-    std::vector<std::string> rows;  // each row's columns joined with "|", sorted
-};
-using Snapshot = std::map<std::string, TableRows>;  // "store.POS_MAIN", "erp.POS_SUB", ...
-
-void addTables(Snapshot& snapshot, const std::filesystem::path& database, const std::string& prefix) {
-    auto connection = embeddedConnection(database.string(), "snapshot");
-    for (const std::string& table :
-         rowsOf(*connection,
-                "SELECT TRIM(RDB$RELATION_NAME) FROM RDB$RELATIONS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 "
-                "AND RDB$VIEW_BLR IS NULL ORDER BY 1")) {
-        TableRows& t = snapshot[prefix + table];
-        for (const std::string& column : rowsOf(*connection,
-                                                "SELECT TRIM(RDB$FIELD_NAME) FROM RDB$RELATION_FIELDS WHERE "
-                                                "RDB$RELATION_NAME = '" +
-                                                    table + "' ORDER BY RDB$FIELD_POSITION")) {
-            std::string upper = column;
-            std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
-            // Filled with the day the run runs on, not from the data. (MEMPOINT_USED.CR_DATETIME is
-            // the bill's own date and time, so it is compared.)
-            if (upper != "CHG_DATE") t.columns += (t.columns.empty() ? "" : ",") + column;
-        }
-        t.rows = rowsOf(*connection, "SELECT " + t.columns + " FROM " + table);
-        std::sort(t.rows.begin(), t.rows.end());
-    }
-    connection->close();
-}
-
-Snapshot snapshotOf(const std::filesystem::path& folder) {
-    Snapshot snapshot;
-    addTables(snapshot, folder / "store.fdb", "store.");
-    addTables(snapshot, folder / "erp.fdb", "erp.");
-    return snapshot;
-}
-
-// The tables that differ, with the rows only the reference has ("-") and those only the other state
-// has ("+"); the empty text when both agree.
-std::string differences(const Snapshot& reference, const Snapshot& other, bool includeState = true) {
-    std::ostringstream out;
-    Snapshot all = reference;
-    all.insert(other.begin(), other.end());
-    for (const auto& [name, unused] : all) {
-        const TableRows none{"(no such table)", {}};
-        const TableRows& r = reference.contains(name) ? reference.at(name) : none;
-        const TableRows& o = other.contains(name) ? other.at(name) : none;
-        if ((!includeState && name == "erp.TRAN_STATE") || (r.columns == o.columns && r.rows == o.rows))
-            continue;
-        out << name << " (" << r.columns << (r.columns == o.columns ? "" : " became " + o.columns) << "):\n";
-        std::vector<std::string> missing, extra;
-        std::ranges::set_difference(r.rows, o.rows, std::back_inserter(missing));
-        std::ranges::set_difference(o.rows, r.rows, std::back_inserter(extra));
-        for (const auto& row : missing)
-            out << "  - " << row << "\n";
-        for (const auto& row : extra)
-            out << "  + " << row << "\n";
-    }
-    return out.str();
 }
 
 struct Exit {

@@ -2,11 +2,13 @@
 
 #include "base/text.h"
 #include "transfer/claimed_rows.h"
+#include "transfer/cost_lines.h"
 #include "transfer/keyed_write.h"
 #include "transfer/texts.h"
 
 #include <cstdint>
 #include <cstdlib>
+#include <set>
 #include <vector>
 
 namespace lumvik::transfer {
@@ -46,29 +48,36 @@ struct CostKey {
     Value date, salNo, prodId, ordNo;
 };
 
-void writeCostRow(const db::RowSet& row, const std::string& date, db::RowSet& lookup) {
-    // A row without line number finds the ERP row written for it before, instead of adding one
-    // more on every run.
-    const bool noOrdNo = row.field("ORD_NO").isNull();
-    lookup.setCommandText(
-        noOrdNo ? "Select * from POS_COST  WHERE SAL_DATE = :SAL_DATE  AND SAL_NO = :SAL_NO  AND "
-                  "ORD_NO IS NULL "
-                : "Select * from POS_COST  WHERE SAL_DATE = :SAL_DATE  AND SAL_NO = :SAL_NO  AND "
-                  "ORD_NO = :ORD_NO ");
-    lookup.setParam("SAL_DATE", Value(date));
-    lookup.setParam("SAL_NO", Value(row.field("SAL_NO").asString()));
-    if (!noOrdNo) lookup.setParam("ORD_NO", row.field("ORD_NO"));
-    lookup.open();
+void writeCostRow(const db::RowSet& row, const std::string& date, db::RowSet& lookup, SideKeys& keys) {
     const Value& cost = row.field("P_COST");
-    if (!cost.isNull() && cost.asFloat() == 0) return;
-    keyedWrite(lookup, {{"SAL_DATE", Value(date)},
-                        {"SAL_NO", Value(row.field("SAL_NO").asString())},
-                        {"ORD_NO", row.field("ORD_NO")},
-                        {"PROD_ID", Value(row.field("PROD_ID").asString())},
-                        {"P_COST", cost},
-                        {"U_PRICE", row.field("U_PRICE")},
-                        {"SAL_QTY", row.field("SAL_QTY")},
-                        {"TRN_CODE", Value("W")}});
+    // A cost of 0 is not written: its look-up is of no use.
+    const bool zero = !cost.isNull() && cost.asFloat() == 0;
+    if (zero && keys.fromMemory()) return;
+    const Value salNo(row.field("SAL_NO").asString());
+    const bool added = openLookup(lookup, "POS_COST", keys, {Value(date), salNo, row.field("ORD_NO")}, [&] {
+        // A row without line number finds the ERP row written for it before, instead of adding one
+        // more on every run.
+        const bool noOrdNo = row.field("ORD_NO").isNull();
+        lookup.setCommandText(
+            noOrdNo ? "Select * from POS_COST  WHERE SAL_DATE = :SAL_DATE  AND SAL_NO = :SAL_NO  AND "
+                      "ORD_NO IS NULL "
+                    : "Select * from POS_COST  WHERE SAL_DATE = :SAL_DATE  AND SAL_NO = :SAL_NO  AND "
+                      "ORD_NO = :ORD_NO ");
+        lookup.setParam("SAL_DATE", Value(date));
+        lookup.setParam("SAL_NO", salNo);
+        if (!noOrdNo) lookup.setParam("ORD_NO", row.field("ORD_NO"));
+        lookup.open();
+    });
+    if (zero) return;
+    const bool written = keyedWrite(lookup, {{"SAL_DATE", Value(date)},
+                                             {"SAL_NO", salNo},
+                                             {"ORD_NO", row.field("ORD_NO")},
+                                             {"PROD_ID", Value(row.field("PROD_ID").asString())},
+                                             {"P_COST", cost},
+                                             {"U_PRICE", row.field("U_PRICE")},
+                                             {"SAL_QTY", row.field("SAL_QTY")},
+                                             {"TRN_CODE", Value("W")}});
+    if (added && written) keys.added({Value(date), salNo, row.field("ORD_NO")});
 }
 
 // Puts the cost of every ERP cost row still 'W' (left open in ClientDataSet1) on its copied line, and
@@ -78,6 +87,13 @@ std::vector<CostKey> putCostsOnLines(RunContext& run) {
     written.close();
     written.setCommandText("SELECT * FROM POS_COST WHERE TRN_CODE = 'W' ");
     written.open();
+    std::optional<CostLines> lines;
+    if (written.recordCount() > 0 && run.plainErpTexts()) {
+        std::set<std::string> days;
+        for (written.first(); !written.eof(); written.next())
+            days.insert(written.field("SAL_DATE").asString());
+        lines = CostLines::load(run.form.SQLConnection1, {days.begin(), days.end()});
+    }
     std::vector<CostKey> leftWaiting;
     for (written.first(); !written.eof(); written.next()) {
         const std::string ordNo = written.field("ORD_NO").asString();
@@ -98,9 +114,15 @@ std::vector<CostKey> putCostsOnLines(RunContext& run) {
         // The cost's general number text, bound as the literal it would be (an exact decimal, or a
         // double when it has an exponent), so one prepared statement serves every row.
         const Value cost = costLiteral(costText);
-        run.form.SQLConnection1.execute(kCostStatement,
-                                        {cost, cost, Value(salDate), Value(salNo), Value(prodId),
-                                         Value(static_cast<std::int64_t>(*text::tryParseWhole(ordNo)))});
+        const std::int64_t line = *text::tryParseWhole(ordNo);
+        // The lines the statement would change, found by their addresses when that can be told.
+        if (const auto reached = lines ? lines->reached(salDate, salNo, prodId, line) : std::nullopt) {
+            for (const auto& address : *reached)
+                run.form.SQLConnection1.execute(kCostByAddress, {cost, cost, Value(address)});
+            continue;
+        }
+        run.form.SQLConnection1.execute(
+            kCostStatement, {cost, cost, Value(salDate), Value(salNo), Value(prodId), Value(line)});
     }
     return leftWaiting;
 }
@@ -131,7 +153,8 @@ void closeWrittenCosts(RunContext& run, const std::vector<CostKey>& leftWaiting)
 void transferCosts(RunContext& run) {
     run.op().log(texts::kCostsLine);
     claimRows(run, run.op().transferMode(), "POS_COST", kClaimWait);
-    copyClaimedRows(run, run.form.CDS_S1, "SELECT * FROM POS_COST WHERE TRN_CODE = 'Wait' ", writeCostRow,
+    copyClaimedRows(run, run.form.CDS_S1, "SELECT * FROM POS_COST WHERE TRN_CODE = 'Wait' ", "POS_COST",
+                    {"SAL_DATE", "SAL_NO", "ORD_NO"}, writeCostRow,
                     [&] { closeWrittenCosts(run, putCostsOnLines(run)); });
     run.form.SQLQuery2.execLines(
         {"UPDATE POS_COST SET TRN_CODE = 'True' ", " WHERE TRN_CODE = 'Wait' AND P_COST <> 0 "});

@@ -17,21 +17,32 @@ struct GiftTable {
     const char* sordCondition;
 };
 
-void writeGiftRow(const GiftTable& table, const db::RowSet& row, const std::string& date,
-                  db::RowSet& lookup) {
-    lookup.setCommandText(std::string("SELECT * FROM ") + table.name + " WHERE SAL_DATE = " +
-                          text::quoted(date) + keyCondition(" AND SAL_NO = ", row.field("SAL_NO")) +
-                          keyCondition(table.sordCondition, row.field("SORD")));
-    lookup.open();
-    keyedWrite(lookup, {{"SAL_DATE", Value(date)},
-                        {"SAL_NO", row.field("SAL_NO")},
-                        {"MCH_NO", row.field("MCH_NO")},
-                        {"SORD", row.field("SORD")},
-                        {"CLASS_NO", row.field("CLASS_NO")},
-                        {"MAN_CODE", row.field("MAN_CODE")},
-                        {"SAL_AMT", row.field("SAL_AMT")},
-                        {"QTY", row.field("QTY")},
-                        {"PRICE", row.field("PRICE")}});
+// A key value as the look-up quotes it: its text, or NULL for IS NULL.
+Value quotedKey(const Value& value) {
+    return value.isNull() ? Value() : Value(value.asString());
+}
+
+void writeGiftRow(const GiftTable& table, const db::RowSet& row, const std::string& date, db::RowSet& lookup,
+                  SideKeys& keys) {
+    const bool added =
+        openLookup(lookup, table.name, keys,
+                   {Value(date), quotedKey(row.field("SAL_NO")), quotedKey(row.field("SORD"))}, [&] {
+                       lookup.setCommandText(std::string("SELECT * FROM ") + table.name +
+                                             " WHERE SAL_DATE = " + text::quoted(date) +
+                                             keyCondition(" AND SAL_NO = ", row.field("SAL_NO")) +
+                                             keyCondition(table.sordCondition, row.field("SORD")));
+                       lookup.open();
+                   });
+    const bool written = keyedWrite(lookup, {{"SAL_DATE", Value(date)},
+                                             {"SAL_NO", row.field("SAL_NO")},
+                                             {"MCH_NO", row.field("MCH_NO")},
+                                             {"SORD", row.field("SORD")},
+                                             {"CLASS_NO", row.field("CLASS_NO")},
+                                             {"MAN_CODE", row.field("MAN_CODE")},
+                                             {"SAL_AMT", row.field("SAL_AMT")},
+                                             {"QTY", row.field("QTY")},
+                                             {"PRICE", row.field("PRICE")}});
+    if (added && written) keys.added({Value(date), row.field("SAL_NO"), row.field("SORD")});
 }
 
 void transferGiftTable(RunContext& run, const GiftTable& table) {
@@ -40,9 +51,10 @@ void transferGiftTable(RunContext& run, const GiftTable& table) {
     const int mode = run.op().transferMode();
     if (mode == 2) return;
     claimRows(run, mode, name, kClaimW);
-    copyClaimedRows(run, run.form.CDS_S2, "SELECT * FROM " + name + " WHERE TRN_CODE = 'W' ",
-                    [&](const db::RowSet& row, const std::string& date, db::RowSet& lookup) {
-                        writeGiftRow(table, row, date, lookup);
+    copyClaimedRows(run, run.form.CDS_S2, "SELECT * FROM " + name + " WHERE TRN_CODE = 'W' ", name,
+                    {"SAL_DATE", "SAL_NO", "SORD"},
+                    [&](const db::RowSet& row, const std::string& date, db::RowSet& lookup, SideKeys& keys) {
+                        writeGiftRow(table, row, date, lookup, keys);
                     });
     run.form.SQLQuery2.execLines({"UPDATE " + name + " SET TRN_CODE = 'Y' ", " WHERE TRN_CODE = 'W' "});
 }

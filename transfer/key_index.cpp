@@ -34,9 +34,11 @@ bool fitsWideKey(const std::string& text) {
     return text.size() <= kWideKeyBytes || cp950::fromUtf8(text).size() <= kWideKeyBytes;
 }
 
-// A whole number as the engine reads a short text of one: blanks around, a sign, a few digits.
+// A whole number as the engine reads a short text of one: blanks around, a sign, a few digits (any
+// whole-number column holds it).
 std::optional<std::string> wholeText(const std::string& text) {
-    const std::string t = text::trimmed(text);
+    const auto first = text.find_first_not_of(' '), last = text.find_last_not_of(' ');
+    const std::string t = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
     std::size_t i = t.empty() || (t[0] != '-' && t[0] != '+') ? 0 : 1;
     if (t.size() == i || t.size() - i > 4) return std::nullopt;
     if (!std::all_of(t.begin() + static_cast<std::ptrdiff_t>(i), t.end(),
@@ -45,12 +47,28 @@ std::optional<std::string> wholeText(const std::string& text) {
     return std::to_string(std::stol(t));
 }
 
+// Whether a whole-number column of this kind holds the value (a look-up with one it does not hold fails).
+bool fitsColumn(std::int64_t v, KeyKind kind) {
+    if (kind == KeyKind::Short) return v >= -32768 && v <= 32767;
+    if (kind == KeyKind::Long) return v >= -2147483648LL && v <= 2147483647LL;
+    return true;
+}
+
 }  // namespace
 
 KeyKind keyKind(const db::Column& column) {
     if (db::isTextColumn(column)) return column.charSet == 0 ? KeyKind::Text : KeyKind::Other;
-    const bool whole = column.type == SQL_SHORT || column.type == SQL_LONG || column.type == SQL_INT64;
-    return whole && column.scale == 0 ? KeyKind::Whole : KeyKind::Other;
+    if (column.scale != 0) return KeyKind::Other;
+    switch (column.type) {
+        case SQL_SHORT:
+            return KeyKind::Short;
+        case SQL_LONG:
+            return KeyKind::Long;
+        case SQL_INT64:
+            return KeyKind::Int64;
+        default:
+            return KeyKind::Other;
+    }
 }
 
 KeyIndex::KeyIndex(std::vector<KeyKind> kinds, bool nullMatchesNull)
@@ -71,9 +89,9 @@ std::optional<std::string> KeyIndex::key(const std::vector<Value>& values, bool 
             while (!t.empty() && t.back() == ' ')
                 t.pop_back();
             appendPart(key, 'T', t);
-        } else if (kinds_[i] == KeyKind::Whole) {
+        } else if (kinds_[i] != KeyKind::Other) {
             std::optional<std::string> whole;
-            if (v.kind() == Value::Kind::Integer)
+            if (v.kind() == Value::Kind::Integer && fitsColumn(v.mantissa(), kinds_[i]))
                 whole = std::to_string(v.mantissa());
             else if (v.kind() == Value::Kind::Text)
                 whole = wholeText(v.text());

@@ -16,7 +16,17 @@
 
 namespace lumvik::transfer {
 
-enum class KeyKind { Text, Whole, Other };
+// A whole-number column by its width: a value it cannot hold makes a look-up fail, which only the
+// engine can do.
+enum class KeyKind { Text, Short, Long, Int64, Other };
+
+// Where a row stands (its RDB$DB_KEY) as a text that comes to us and goes back unchanged, and the same
+// text given back as a parameter: a row read before is then found again directly, without a look-up.
+// Valid in the transaction that read it.
+inline constexpr const char* kRowAddress =
+    "UUID_TO_CHAR(CAST(RDB$DB_KEY || X'0000000000000000' AS CHAR(16) CHARACTER SET OCTETS))";
+inline constexpr const char* kRowAddressParam =
+    "CAST(LEFT(CHAR_TO_UUID(CAST(? AS VARCHAR(36))), 8) AS CHAR(8) CHARACTER SET OCTETS)";
 
 // How a column compares, as far as we can tell without the engine.
 [[nodiscard]] KeyKind keyKind(const db::Column& column);

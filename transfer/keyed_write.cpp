@@ -4,7 +4,7 @@
 
 namespace lumvik::transfer {
 
-void keyedWrite(db::RowSet& lookup, const std::vector<std::pair<const char*, db::Value>>& columns) {
+bool keyedWrite(db::RowSet& lookup, const std::vector<std::pair<const char*, db::Value>>& columns) {
     if (lookup.recordCount() > 0) {
         lookup.first();
         lookup.edit();
@@ -14,7 +14,7 @@ void keyedWrite(db::RowSet& lookup, const std::vector<std::pair<const char*, db:
     for (const auto& [name, value] : columns)
         lookup.setField(name, value);
     lookup.post();
-    (void)lookup.applyUpdates(0);
+    return lookup.applyUpdates(0) == 0;
 }
 
 std::string keyCondition(std::string condition, const db::Value& value) {

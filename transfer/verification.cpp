@@ -2,6 +2,7 @@
 
 #include "app/shell/date_forms.h"
 #include "base/text.h"
+#include "transfer/key_index.h"
 #include "transfer/texts.h"
 
 namespace lumvik::transfer {
@@ -32,6 +33,44 @@ void deleteCopies(RunContext& run, db::RowSet& copy) {
         run.form.SQLQuery1.execLines({"delete from pos_master where sal_date = " + text::quoted(date),
                                       " AND SAL_NO = " + text::quoted(number)});
     }
+}
+
+// The missing-lines check: the headers of the range without any line.
+std::string missingLinesCheck(bool allDates, const std::string& from, const std::string& to) {
+    const std::string head =
+        "select sal_date,sal_no from pos_master where not exists (select sal_date,sal_no from pos_sub where "
+        "pos_sub.sal_date = pos_master.sal_date and pos_sub.sal_no = pos_master.sal_no)";
+    return allDates ? head : head + "and sal_date between " + text::quoted(from) + " and " + text::quoted(to);
+}
+
+// The missing-lines check found in memory: its NOT EXISTS reads POS_SUB once for every header, the
+// history's included, before it looks at the date. Here the headers of the range are read (in the order
+// the check reads them) and the keys of the range's lines once, and `check` keeps the headers no line
+// holds the key of, as the check's own result. A line whose key equals a header's has the header's
+// date, so it stands in the same range. False when the keys cannot be compared in memory.
+bool missingLinesFromMemory(RunContext& run, db::RowSet& check, const std::string& range) {
+    db::Connection& erp = run.form.SQLConnection1;
+    const auto headers = keyKinds(erp, "select sal_date,sal_no from pos_master");
+    const auto lines = keyKinds(erp, "select sal_date,sal_no from pos_sub");
+    if (!headers || !lines || *headers != std::vector{KeyKind::Text, KeyKind::Text} || *lines != *headers)
+        return false;
+    KeyIndex lineKeys(*lines);
+    db::RowSet lineRows(&erp, "line keys");
+    lineRows.setCommandText("select sal_date,sal_no from pos_sub" + range);
+    lineRows.open([&](const db::RowSet& row) {
+        lineKeys.add({row.field(0), row.field(1)});
+        return false;
+    });
+    if (!lineKeys.complete()) return false;
+    check.setCommandText("select sal_date,sal_no from pos_master" + range);
+    check.open();
+    std::vector<bool> missing;
+    for (check.first(); !check.eof(); check.next()) {
+        const auto key = lineKeys.key({check.field(0), check.field(1)}, true);
+        missing.push_back(!key || key->empty() || lineKeys.count(*key) == 0);
+    }
+    check.keepRows(missing);
+    return true;
 }
 
 }  // namespace
@@ -66,13 +105,14 @@ void verifyAndRecollect(RunContext& run) {
     }
 
     check.close();
-    const std::string missingHead =
-        "select sal_date,sal_no from pos_master where not exists (select sal_date,sal_no from pos_sub where "
-        "pos_sub.sal_date = pos_master.sal_date and pos_sub.sal_no = pos_master.sal_no)";
-    check.setCommandText(allDates ? missingHead
-                                  : missingHead + "and sal_date between " + text::quoted(from) + " and " +
-                                        text::quoted(to));
-    check.open();
+    const std::string range =
+        allDates ? std::string()
+                 : " where sal_date between " + text::quoted(from) + " and " + text::quoted(to);
+    if (!run.plainErpTexts() || !missingLinesFromMemory(run, check, range)) {
+        check.close();
+        check.setCommandText(missingLinesCheck(allDates, from, to));
+        check.open();
+    }
     form.missingLinesFinding = check.recordCount() > 0;
     if (form.missingLinesFinding) {
         reportAndRemark(run, check);
