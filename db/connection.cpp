@@ -2,6 +2,7 @@
 
 #include "base/codepage.h"
 #include "base/text.h"
+#include "db/batch.h"
 #include "db/detail/statement_scope.h"
 #include "db/detail/status.h"
 #include "db/error.h"
@@ -114,6 +115,7 @@ std::shared_ptr<PreparedStatement> Connection::prepare(const std::string& sqlByt
 }
 
 void Connection::execute(std::string_view sql, const std::vector<Value>& params) {
+    flushBatch();
     StatementScope scope(*this, false);
     const std::shared_ptr<PreparedStatement> statement = prepare(cp950::fromUtf8(sql), scope.transaction());
     const bool ddl = statement->isDdl();
@@ -129,6 +131,7 @@ void Connection::beginGroup(const GroupOptions& options) {
 
 void Connection::commitGroup() {
     if (!group_) return;
+    flushBatch();
     std::unique_ptr<Transaction> group = std::move(group_);
     group->commit();
 }
@@ -137,6 +140,26 @@ void Connection::rollbackGroup() {
     if (!group_) return;
     std::unique_ptr<Transaction> group = std::move(group_);
     group->rollback();
+}
+
+void Connection::flushBatch() {
+    if (batch_ != nullptr) batch_->flush();
+}
+
+bool Connection::remote() const {
+    const std::string database = text::trimmed(params_.value("Database"));
+    const auto colon = database.find(':');
+    // "C:\..." names a drive; anything longer before the colon names a host.
+    return colon != std::string::npos && colon > 1;
+}
+
+std::vector<Column> Connection::inputsOf(std::string_view sql) {
+    const std::string bytes = cp950::fromUtf8(sql);
+    if (auto it = preparedIndex_.find(bytes); it != preparedIndex_.end()) return it->second->second->inputs();
+    Transaction transaction(*this, true);
+    const std::vector<Column> inputs = prepare(bytes, transaction)->inputs();
+    transaction.commit();
+    return inputs;
 }
 
 std::vector<Column> Connection::describe(std::string_view sql) {

@@ -30,6 +30,7 @@ class ConnectionUser {
 };
 
 class PreparedStatement;
+class Batch;
 
 // Counts kept by a connection, for tests and measurements.
 struct ConnectionStats {
@@ -70,6 +71,16 @@ class Connection {
 
     // The result columns a query would have, without running it.
     [[nodiscard]] std::vector<Column> describe(std::string_view sql);
+    // The parameters a statement declares ("?" marks), as the statement takes them.
+    [[nodiscard]] std::vector<Column> inputsOf(std::string_view sql);
+
+    // Whether the database is reached through a server (host:path) rather than the embedded engine.
+    [[nodiscard]] bool remote() const;
+
+    // The batch whose queued statements must run before any other statement or commit here (db/batch.h).
+    // Returns the one set before.
+    Batch* setBatch(Batch* batch) { return std::exchange(batch_, batch); }
+    void flushBatch();
 
     // From beginGroup() to commitGroup() every statement on this connection runs in one shared
     // transaction, committed once at the end. A statement that fails inside it is undone alone and
@@ -111,6 +122,7 @@ class Connection {
     std::map<std::string, decltype(prepared_)::iterator, std::less<>> preparedIndex_;
     ConnectionStats stats_;
     std::unique_ptr<Transaction> group_;
+    Batch* batch_ = nullptr;
 };
 
 }  // namespace lumvik::db

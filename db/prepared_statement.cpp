@@ -94,6 +94,18 @@ PreparedStatement::PreparedStatement(Connection& connection, const std::string& 
     layout_ = std::move(layout);
     outputLength_ = output_->getMessageLength(&st);
     st.check();
+    IMessageMetadata* input = statement_->getInputMetadata(&st);
+    st.check();
+    for (unsigned i = 0, n = input->getCount(&st); i < n; ++i) {
+        Column c;
+        c.type = input->getType(&st, i) & ~1u;
+        c.subType = input->getSubType(&st, i);
+        c.length = input->getLength(&st, i);
+        c.scale = input->getScale(&st, i);
+        c.charSet = input->getCharSet(&st, i);
+        inputs_.push_back(c);
+    }
+    input->release();
 }
 
 PreparedStatement::~PreparedStatement() {

@@ -34,6 +34,8 @@ class PreparedStatement {
     // plain selects too).
     [[nodiscard]] bool isPlainQuery() const;
     [[nodiscard]] const std::vector<Column>& columns() const { return columns_; }
+    // The parameters ("?" marks) as the statement declares them.
+    [[nodiscard]] const std::vector<Column>& inputs() const { return inputs_; }
 
     void execute(Transaction& transaction, const std::vector<Value>& params);
     Firebird::IResultSet* openCursor(Transaction& transaction, const std::vector<Value>& params);
@@ -56,6 +58,7 @@ class PreparedStatement {
     unsigned type_ = 0;
     bool locksRows_ = false;
     std::vector<Column> columns_;
+    std::vector<Column> inputs_;
     std::shared_ptr<const RowLayout> layout_;
     unsigned outputLength_ = 0;
     std::vector<unsigned char> buffer_;

@@ -263,11 +263,23 @@ std::string RowSet::updateTable() const {
 }
 
 void RowSet::applyOne(const Change& change) {
-    Connection& connection = requireConnection();
-    const std::string table = quoteName(updateTable());
-    const std::vector<Value> row = rowValues(change.row);
     std::string sql;
     std::vector<Value> params;
+    statementOf(change, sql, params);
+    if (!sql.empty()) requireConnection().execute(sql, params);
+}
+
+bool RowSet::takeInsert(std::string& sql, std::vector<Value>& params) {
+    if (state_ != EditState::Browse) post();
+    if (changes_.size() != 1 || changes_.front().kind != Change::Kind::Insert) return false;
+    statementOf(changes_.front(), sql, params);
+    changes_.clear();
+    return true;
+}
+
+void RowSet::statementOf(const Change& change, std::string& sql, std::vector<Value>& params) const {
+    const std::string table = quoteName(updateTable());
+    const std::vector<Value> row = rowValues(change.row);
     if (change.kind == Change::Kind::Insert) {
         std::string names, marks;
         for (std::size_t i = 0; i < columns_.size(); ++i) {
@@ -301,7 +313,6 @@ void RowSet::applyOne(const Change& change) {
         }
         sql = "UPDATE " + table + " SET " + sets + (where.empty() ? "" : " WHERE " + where) + " ROWS 1";
     }
-    connection.execute(sql, params);
 }
 
 int RowSet::applyUpdates(int maxErrors) {

@@ -66,6 +66,9 @@ class RowSet : public FieldSource, public ConnectionUser {
     // stops after more than maxErrors refused rows; every refused row is dropped. Returns the number
     // of refused rows.
     int applyUpdates(int maxErrors = 0);
+    // The statement that writes the one row inserted and posted, taken instead of run (the caller runs
+    // it); false, and nothing taken, unless exactly that is waiting to be written.
+    bool takeInsert(std::string& sql, std::vector<Value>& params);
     // The server's text for the last refused row, empty when none was refused.
     [[nodiscard]] const std::string& lastApplyError() const { return lastApplyError_; }
     // The table that applyUpdates() writes to: the one table every column of the result comes from.
@@ -93,6 +96,8 @@ class RowSet : public FieldSource, public ConnectionUser {
     };
     Connection& requireConnection() const;
     void applyOne(const Change& change);
+    // The statement that writes a change (none for an edit that changed nothing).
+    void statementOf(const Change& change, std::string& sql, std::vector<Value>& params) const;
 
     Connection* connection_;
     std::string name_;

@@ -10,6 +10,7 @@
 //
 // Threading: a connection and everything bound to it belong to one thread.
 
+#include "db/batch.h"
 #include "db/connection.h"
 #include "db/database.h"
 #include "db/error.h"

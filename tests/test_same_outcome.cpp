@@ -71,6 +71,19 @@ const std::vector<std::string> kStoreRows{
     "HEA_AMT,"
     " STD_PRICE, PAK_QTY, ORG_QTY, dis_share, ttt_share) VALUES"
     " ('101/12/10', '02000102', '6', 'A005', '雞腿', 1, 50, '銷', 50, 0, 0, 1, 1, 0, 0)",
+    // A line, a header and a cost row the ERP refuses (its checks, below).
+    "INSERT INTO POS_MAST (SAL_DATE, SAL_NO, ORD_NO, PDC_NO, CO_NAME, SAL_QTY, U_PRICE, SAL_CODE, AMT, "
+    "HEA_AMT,"
+    " STD_PRICE, PAK_QTY, ORG_QTY, dis_share, ttt_share) VALUES"
+    " ('101/12/10', '02000102', '7', 'BAD1', '壞', 1, 0, '銷', 0, 0, 0, 1, 1, 0, 0)",
+    "INSERT INTO POS_MAIN (SAL_DATE, SAL_NO, MCH_NO, TAB_NO, HU_PER, CLASS_NO, SAL_AMT, REL_SAL, CASH, "
+    "REL_RCV)"
+    " VALUES ('101/12/10', '04000111', '04', 'BAD', 1, '1', 35, 35, 35, 35)",
+    "INSERT INTO POS_MAST (SAL_DATE, SAL_NO, ORD_NO, PDC_NO, SAL_QTY, U_PRICE, SAL_CODE, AMT, HEA_AMT,"
+    " STD_PRICE, PAK_QTY, ORG_QTY, dis_share, ttt_share) VALUES"
+    " ('101/12/10', '04000111', '1', 'B001', 1, 35, '銷', 35, 0, 0, 1, 1, 0, 0)",
+    "INSERT INTO POS_COST (SAL_DATE, SAL_NO, ORD_NO, PROD_ID, P_COST, U_PRICE, SAL_QTY)"
+    " VALUES ('101/12/10', '03000101', 2, 'A004', 13.13, 70, 1)",
     // Two lines that differ only in a trailing blank: the union keeps one of them, its own choice.
     "INSERT INTO POS_MAIN (SAL_DATE, SAL_NO, MCH_NO, HU_PER, CLASS_NO, SAL_AMT, REL_SAL, CASH, REL_RCV)"
     " VALUES ('101/12/10', '04000103', '04', 1, '1', 35, 35, 35, 35)",
@@ -164,6 +177,10 @@ const std::vector<std::string> kStoreRows{
 // blanks, bills and lines of this day and earlier ones, sales orders, side rows, a change bill without
 // number that is registered as a used point only while nothing else is.
 const std::vector<std::string> kErpRows{
+    "ALTER TABLE POS_SUB ADD CONSTRAINT CK_LINE CHECK (PROD_ID2 IS DISTINCT FROM 'BAD1')",
+    "ALTER TABLE POS_MASTER ADD CONSTRAINT CK_BILL CHECK (TAB_NO IS DISTINCT FROM 'BAD')",
+    "ALTER TABLE POS_COST ADD CONSTRAINT CK_COST CHECK (P_COST IS DISTINCT FROM 13.13)",
+    "ALTER TABLE POS_SUB ADD CONSTRAINT CK_LINE_COST CHECK (AVG_COST IS DISTINCT FROM 66.6)",
     "INSERT INTO PRODUCT (PROD_ID, PROD_BARCODE, PD_ITEMID, PSALE_PRICE, PROD_NAME, STD_COST, AVG_COST)"
     " VALUES ('A004 ', '4710004', 'I03', 70, '餛飩湯', 20, 19)",
     "INSERT INTO PRODUCT (PROD_ID, PROD_BARCODE, PD_ITEMID, PSALE_PRICE, PROD_NAME, STD_COST, AVG_COST)"
@@ -216,25 +233,48 @@ const std::vector<std::string> kErpRows{
     " VALUES ('2012/12/07', NULL, 'M0001', 'M0001', 10, '10:00:00')",
 };
 
+// Where the day is run: the embedded engine or the loopback server, with or without the look-up indexes.
+struct Place {
+    bool indexes;
+    bool server;
+};
+
 // One station in a folder of its own: both databases made and filled the same way as every other's,
 // the files beside the program, a fake clock.
 struct Station {
     TempDir dir;
     FakePlatform platform{dir.path()};
+    std::string prefix, password = kTestPassword;
+    std::string store, erp;
 
-    explicit Station(bool indexes) {
+    explicit Station(const Place& setup) {
+        if (setup.server) {
+            prefix = testServer().host + ":";
+            password = testServer().password;
+        }
+        store = prefix + dir.file("store.fdb");
+        erp = prefix + dir.file("erp.fdb");
         platform.setNow(std::chrono::local_days{std::chrono::year{2012} / 12 / 11} + std::chrono::hours{9});
-        tools::createStoreDatabase(dir.file("store.fdb"), kTestUser, kTestPassword, {.indexes = indexes},
-                                   false);
-        tools::createErpDatabase(dir.file("erp.fdb"), kTestUser, kTestPassword, false, indexes);
-        auto store = embeddedConnection(dir.file("store.fdb")), erp = embeddedConnection(dir.file("erp.fdb"));
-        tools::fillDemoErp(*erp);
-        tools::fillDemoStore(*store);
+        tools::createStoreDatabase(store, kTestUser, password, {.indexes = setup.indexes}, false);
+        tools::createErpDatabase(erp, kTestUser, password, false, setup.indexes);
+        auto storeConnection = embeddedConnection(store), erpConnection = embeddedConnection(erp);
+        storeConnection->params().set("Password", password);
+        erpConnection->params().set("Password", password);
+        tools::fillDemoErp(*erpConnection);
+        tools::fillDemoStore(*storeConnection);
         for (const auto& sql : kStoreRows)
-            store->execute(sql);
+            storeConnection->execute(sql);
         for (const auto& sql : kErpRows)
-            erp->execute(sql);
-        dir.write(db::kConnectionsFileName, db::connectionEntryText(dir.file("erp.fdb"), kTestPassword));
+            erpConnection->execute(sql);
+        dir.write(db::kConnectionsFileName, db::connectionEntryText(erp, password));
+    }
+    ~Station() {
+        for (const auto& database : {store, erp}) {
+            try {
+                if (!prefix.empty()) db::dropDatabase(database, kTestUser, password);
+            } catch (const db::DbError&) {
+            }
+        }
     }
 };
 
@@ -250,12 +290,13 @@ struct Outcome {
 
 // One program start and one press of OK, in `mode`, with machines 01 and 02 ticked in mode 1 (all
 // otherwise).
-Outcome runDay(Station& station, int mode, bool allDates, bool plain) {
+Outcome runDay(Station& station, int mode, bool allDates, transfer::RunOptions options) {
     HeadlessOperator op;
     FormCore form(station.platform, op);
     form.FormCreate();
-    op.setSourcePath(station.dir.file("store.fdb"));
-    op.setServerKind(0);
+    op.setSourcePath(station.store);
+    op.setServerKind(-1);  // the password below stays
+    form.SQLConSource.params().set("Password", station.password);
     op.setTempProduct(tools::kDemoTempProduct);
     op.setDate(std::chrono::year{2012} / 12 / 10);
     op.setTransferMode(mode);
@@ -267,7 +308,7 @@ Outcome runDay(Station& station, int mode, bool allDates, bool plain) {
     Outcome outcome;
     station.platform.startedCommandLines.clear();
     try {
-        transfer::TransferRun(form, {.plainStatements = plain}).bsSkinButton1Click();
+        transfer::TransferRun(form, options).bsSkinButton1Click();
     } catch (const transfer::Abort& quiet) {
         outcome.ended = "quiet end " + std::to_string(static_cast<int>(quiet.reason()));
     } catch (const std::exception& e) {
@@ -275,7 +316,7 @@ Outcome runDay(Station& station, int mode, bool allDates, bool plain) {
     }
     form.SQLConnection1.close();
     form.SQLConSource.close();
-    outcome.databases = snapshotOf(station.dir.path(), /*changeDates=*/true);
+    outcome.databases = snapshotOf(station.store, station.erp, /*changeDates=*/true, station.password);
     outcome.log = op.logLines;
     outcome.boxes = op.boxes;
     // The programs started, their folder named the same for every station.
@@ -288,30 +329,54 @@ Outcome runDay(Station& station, int mode, bool allDates, bool plain) {
     return outcome;
 }
 
-class SameOutcome : public ::testing::TestWithParam<bool> {};
+class SameOutcome : public ::testing::TestWithParam<Place> {};
 
 TEST_P(SameOutcome, PlainAndFromMemoryLeaveTheSame) {
-    const bool indexes = GetParam();
-    Station plain(indexes), fast(indexes);
+    const Place setup = GetParam();
+    if (setup.server && testServer().host.empty()) GTEST_SKIP() << "LUMVIK_TEST_SERVER is not set";
+    Station plain(setup), fromMemory(setup), batched(setup);
     // Mode 0 twice (the second finds everything moved), the day again for two machines with every date
-    // verified, the bills the sales orders disagree with.
+    // verified, the bills the sales orders disagree with. On a server the run sends its writes in
+    // batches by itself; on the embedded engine it is asked to.
     for (const auto& [mode, allDates] : {std::pair{0, false}, {0, false}, {1, true}, {2, false}}) {
         SCOPED_TRACE("mode " + std::to_string(mode) + (allDates ? ", all dates" : ""));
-        const Outcome expected = runDay(plain, mode, allDates, true);
-        const Outcome actual = runDay(fast, mode, allDates, false);
-        EXPECT_EQ(actual.ended, expected.ended);
-        EXPECT_EQ(actual.log, expected.log);
-        EXPECT_EQ(actual.boxes, expected.boxes);
-        EXPECT_EQ(actual.started, expected.started);
-        EXPECT_EQ(actual.locIp, expected.locIp);
-        const std::string diff = differences(expected.databases, actual.databases);
-        EXPECT_TRUE(diff.empty()) << diff;
+        const Outcome expected = runDay(plain, mode, allDates, {.plainStatements = true});
+        for (Station* station : {&fromMemory, &batched}) {
+            SCOPED_TRACE(station == &batched ? "in batches" : "from memory");
+            const Outcome actual = runDay(*station, mode, allDates, {.batchEverywhere = station == &batched});
+            EXPECT_EQ(actual.ended, expected.ended);
+            EXPECT_EQ(actual.log, expected.log);
+            EXPECT_EQ(actual.boxes, expected.boxes);
+            EXPECT_EQ(actual.started, expected.started);
+            EXPECT_EQ(actual.locIp, expected.locIp);
+            const std::string diff = differences(expected.databases, actual.databases);
+            EXPECT_TRUE(diff.empty()) << diff;
+        }
         // The day is one that tries the copy: bills arrive, the verification puts two back.
         EXPECT_NE(expected.log.size(), 0u);
     }
+    // A cost its line refuses ends the run where it is put on the line, what went before it staying.
+    for (Station* station : {&plain, &fromMemory, &batched})
+        insertRow(*embeddedConnection(station->store), "POS_COST",
+                  cols("SAL_DATE SAL_NO ORD_NO PROD_ID P_COST U_PRICE SAL_QTY",
+                       {"101/12/10", "01000001", 2, "B001", 66.6, 35.0, 2.0}));
+    const Outcome expected = runDay(plain, 0, false, {.plainStatements = true});
+    EXPECT_NE(expected.ended.find("CK_LINE_COST"), std::string::npos) << expected.ended;
+    for (Station* station : {&fromMemory, &batched}) {
+        const Outcome actual = runDay(*station, 0, false, {.batchEverywhere = station == &batched});
+        EXPECT_EQ(actual.ended, expected.ended);
+        EXPECT_EQ(actual.log, expected.log);
+        const std::string diff = differences(expected.databases, actual.databases);
+        EXPECT_TRUE(diff.empty()) << diff;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(WithAndWithoutIndexes, SameOutcome, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "Indexes" : "NoIndexes"; });
+INSTANTIATE_TEST_SUITE_P(Setups, SameOutcome,
+                         ::testing::Values(Place{true, false}, Place{false, false}, Place{true, true},
+                                           Place{false, true}),
+                         [](const auto& info) {
+                             return std::string(info.param.server ? "Server" : "Embedded") +
+                                    (info.param.indexes ? "Indexes" : "NoIndexes");
+                         });
 
 }  // namespace

@@ -36,8 +36,8 @@ void claimRows(RunContext& run, int mode, const std::string& table, const Claim&
 // look-up runs.
 class SideKeys {
   public:
-    SideKeys(std::optional<KeyIndex> index, bool fromMemory)
-        : index_(std::move(index)), fromMemory_(fromMemory) {}
+    SideKeys(std::optional<KeyIndex> index, bool fromMemory, db::Batch* batch)
+        : index_(std::move(index)), fromMemory_(fromMemory), batch_(batch) {}
     // Whether the look-up of these key values (as the look-up is given them; NULL is looked up with
     // IS NULL) is known to find no row.
     [[nodiscard]] bool findNothing(const std::vector<db::Value>& key) const;
@@ -45,10 +45,13 @@ class SideKeys {
     void added(const std::vector<db::Value>& stored);
     // Whether look-ups whose answer is not used may be left out.
     [[nodiscard]] bool fromMemory() const { return fromMemory_; }
+    // Where the rows added are queued (null: written at once).
+    [[nodiscard]] db::Batch* batch() const { return batch_; }
 
   private:
     std::optional<KeyIndex> index_;
     bool fromMemory_;
+    db::Batch* batch_;
 };
 
 // The copy of one claimed row: `date` is its SAL_DATE in Gregorian form, `lookup` the closed ERP

@@ -7,16 +7,34 @@
 namespace lumvik::transfer {
 
 RunContext::RunContext(FormCore& form, std::string chosenDate, std::string chosenDateValue,
-                       std::string tempProduct, RunCounts& counts, bool plainStatements)
+                       std::string tempProduct, RunCounts& counts, bool plainStatements, bool batchEverywhere)
     : form(form),
       chosenDate(std::move(chosenDate)),
       chosenDateValue(std::move(chosenDateValue)),
       tempProduct(std::move(tempProduct)),
       counts(counts),
       fromMemory(!plainStatements),
-      caches_(std::make_unique<RunCaches>()) {}
+      caches_(std::make_unique<RunCaches>()),
+      batchEverywhere_(batchEverywhere) {}
 
 RunContext::~RunContext() = default;
+
+db::Batch* RunContext::erpBatch() {
+    if (!erpBatch_)
+        erpBatch_ = fromMemory && (batchEverywhere_ || form.SQLConnection1.remote())
+                        ? std::make_unique<db::Batch>(form.SQLConnection1)
+                        : nullptr;
+    return erpBatch_->get();
+}
+
+void RunContext::log(const std::string& line) {
+    if (db::Batch* batch = erpBatch(); batch != nullptr && batch->pending()) {
+        Operator& o = op();
+        batch->then([&o, line] { o.log(line); });
+        return;
+    }
+    op().log(line);
+}
 
 bool RunContext::plainErpTexts() {
     if (!plainErpTexts_) plainErpTexts_ = fromMemory && plainTexts(form.SQLConnection1);

@@ -41,7 +41,7 @@ struct RunCaches;
 
 struct RunContext {
     RunContext(FormCore& form, std::string chosenDate, std::string chosenDateValue, std::string tempProduct,
-               RunCounts& counts, bool plainStatements = false);
+               RunCounts& counts, bool plainStatements = false, bool batchEverywhere = false);
     ~RunContext();
     RunContext(const RunContext&) = delete;
     RunContext& operator=(const RunContext&) = delete;
@@ -63,6 +63,11 @@ struct RunContext {
     // Whether each connection's texts can be compared in memory (key_index.h), asked once.
     [[nodiscard]] bool plainErpTexts();
     [[nodiscard]] bool plainStoreTexts();
+    // Where the run queues ERP writes that may go to the server together (db/batch.h): on a server,
+    // when the run does not ask statement by statement; null otherwise. Created at its first use.
+    db::Batch* erpBatch();
+    // A log line, in its place after what the ERP batch holds.
+    void log(const std::string& line);
 
     [[nodiscard]] Operator& op() const { return form.op(); }
     [[nodiscard]] Platform& platform() const { return form.platform(); }
@@ -79,6 +84,8 @@ struct RunContext {
     std::map<std::string, std::vector<db::Column>> columns_;
     std::unique_ptr<RunCaches> caches_;
     std::optional<bool> plainErpTexts_, plainStoreTexts_;
+    bool batchEverywhere_;
+    std::optional<std::unique_ptr<db::Batch>> erpBatch_;
 };
 
 // The statements of one unit of work on a connection share one transaction (db::StatementGroup). The

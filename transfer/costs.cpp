@@ -69,14 +69,16 @@ void writeCostRow(const db::RowSet& row, const std::string& date, db::RowSet& lo
         lookup.open();
     });
     if (zero) return;
-    const bool written = keyedWrite(lookup, {{"SAL_DATE", Value(date)},
-                                             {"SAL_NO", salNo},
-                                             {"ORD_NO", row.field("ORD_NO")},
-                                             {"PROD_ID", Value(row.field("PROD_ID").asString())},
-                                             {"P_COST", cost},
-                                             {"U_PRICE", row.field("U_PRICE")},
-                                             {"SAL_QTY", row.field("SAL_QTY")},
-                                             {"TRN_CODE", Value("W")}});
+    const bool written = keyedWrite(lookup,
+                                    {{"SAL_DATE", Value(date)},
+                                     {"SAL_NO", salNo},
+                                     {"ORD_NO", row.field("ORD_NO")},
+                                     {"PROD_ID", Value(row.field("PROD_ID").asString())},
+                                     {"P_COST", cost},
+                                     {"U_PRICE", row.field("U_PRICE")},
+                                     {"SAL_QTY", row.field("SAL_QTY")},
+                                     {"TRN_CODE", Value("W")}},
+                                    keys.batch());
     if (added && written) keys.added({Value(date), salNo, row.field("ORD_NO")});
 }
 
@@ -101,8 +103,8 @@ std::vector<CostKey> putCostsOnLines(RunContext& run) {
         const std::string salNo = written.field("SAL_NO").asString();
         const std::string prodId = written.field("PROD_ID").asString();
         if (!text::tryParseWhole(ordNo)) {
-            run.op().log(std::string("POS_COST ORD_NO") + texts::kBadOrdNo + salDate + "__" + salNo + "__" +
-                         prodId + "__" + ordNo);
+            run.log(std::string("POS_COST ORD_NO") + texts::kBadOrdNo + salDate + "__" + salNo + "__" +
+                    prodId + "__" + ordNo);
             leftWaiting.push_back({written.field("SAL_DATE"), written.field("SAL_NO"),
                                    written.field("PROD_ID"), written.field("ORD_NO")});
             continue;
@@ -117,8 +119,15 @@ std::vector<CostKey> putCostsOnLines(RunContext& run) {
         const std::int64_t line = *text::tryParseWhole(ordNo);
         // The lines the statement would change, found by their addresses when that can be told.
         if (const auto reached = lines ? lines->reached(salDate, salNo, prodId, line) : std::nullopt) {
-            for (const auto& address : *reached)
-                run.form.SQLConnection1.execute(kCostByAddress, {cost, cost, Value(address)});
+            for (const auto& address : *reached) {
+                if (db::Batch* batch = run.erpBatch())
+                    batch->add(kCostByAddress, {cost, cost, Value(address)}, [](const db::DbError* failure) {
+                        // A cost that cannot be put on its line ends the run, as it does on its own.
+                        if (failure != nullptr) throw *failure;
+                    });
+                else
+                    run.form.SQLConnection1.execute(kCostByAddress, {cost, cost, Value(address)});
+            }
             continue;
         }
         run.form.SQLConnection1.execute(

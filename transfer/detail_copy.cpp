@@ -119,6 +119,18 @@ void copyLine(RunContext& run, const db::Family& family, const db::RowSet& line,
     const LineFigures figures = lineFigures(run, line, product);
     std::vector<Value> values = lineValues(run, line, product, bill, r, figures);
     run.fitToColumns(values, std::string("SELECT ") + lineColumns() + " FROM " + family.erpLines);
+    if (db::Batch* batch = run.erpBatch()) {
+        batch->add(lineInsert(family), std::move(values),
+                   [&op = run.op(), &counts = run.counts,
+                    failed = bill.date + bill.number + "__" + product.field("PROD_ID").asString() +
+                             texts::kDetailError](const db::DbError* failure) {
+                       if (failure != nullptr)
+                           op.log(failed);
+                       else
+                           ++counts.linesCopied;
+                   });
+        return;
+    }
     run.form.SQLConnection1.execute(lineInsert(family), values);
     ++run.counts.linesCopied;
 }
@@ -167,16 +179,16 @@ void copyLines(RunContext& run, const db::Family& family, BillState& bill, Famil
         run.op().stepLineProgress();
         const ProductResolution r = resolveProduct(run, lines, bill);
         if (r.pdItemId == texts::kNoCategoryMarker) {
-            run.op().log(bill.date + bill.number + "__" + trimmed(lines.field("PDC_NO").asString()) +
-                         texts::kNoCategory);
+            run.log(bill.date + bill.number + "__" + trimmed(lines.field("PDC_NO").asString()) +
+                    texts::kNoCategory);
             continue;
         }
         try {
             copyLine(run, family, lines, bill, r);
             FamilyLookups::added(lookups.lines, bill.date, bill.number);
         } catch (const std::exception&) {
-            run.op().log(bill.date + bill.number + "__" + r.product->field("PROD_ID").asString() +
-                         texts::kDetailError);
+            run.log(bill.date + bill.number + "__" + r.product->field("PROD_ID").asString() +
+                    texts::kDetailError);
         }
     }
 }

@@ -33,15 +33,17 @@ void writeGiftRow(const GiftTable& table, const db::RowSet& row, const std::stri
                                              keyCondition(table.sordCondition, row.field("SORD")));
                        lookup.open();
                    });
-    const bool written = keyedWrite(lookup, {{"SAL_DATE", Value(date)},
-                                             {"SAL_NO", row.field("SAL_NO")},
-                                             {"MCH_NO", row.field("MCH_NO")},
-                                             {"SORD", row.field("SORD")},
-                                             {"CLASS_NO", row.field("CLASS_NO")},
-                                             {"MAN_CODE", row.field("MAN_CODE")},
-                                             {"SAL_AMT", row.field("SAL_AMT")},
-                                             {"QTY", row.field("QTY")},
-                                             {"PRICE", row.field("PRICE")}});
+    const bool written = keyedWrite(lookup,
+                                    {{"SAL_DATE", Value(date)},
+                                     {"SAL_NO", row.field("SAL_NO")},
+                                     {"MCH_NO", row.field("MCH_NO")},
+                                     {"SORD", row.field("SORD")},
+                                     {"CLASS_NO", row.field("CLASS_NO")},
+                                     {"MAN_CODE", row.field("MAN_CODE")},
+                                     {"SAL_AMT", row.field("SAL_AMT")},
+                                     {"QTY", row.field("QTY")},
+                                     {"PRICE", row.field("PRICE")}},
+                                    keys.batch());
     if (added && written) keys.added({Value(date), row.field("SAL_NO"), row.field("SORD")});
 }
 

@@ -4,8 +4,10 @@
 
 namespace lumvik::transfer {
 
-bool keyedWrite(db::RowSet& lookup, const std::vector<std::pair<const char*, db::Value>>& columns) {
-    if (lookup.recordCount() > 0) {
+bool keyedWrite(db::RowSet& lookup, const std::vector<std::pair<const char*, db::Value>>& columns,
+                db::Batch* batch) {
+    const bool adding = lookup.recordCount() == 0;
+    if (!adding) {
         lookup.first();
         lookup.edit();
     } else {
@@ -14,6 +16,13 @@ bool keyedWrite(db::RowSet& lookup, const std::vector<std::pair<const char*, db:
     for (const auto& [name, value] : columns)
         lookup.setField(name, value);
     lookup.post();
+    std::string sql;
+    std::vector<db::Value> params;
+    if (batch != nullptr && adding && lookup.takeInsert(sql, params)) {
+        // A refused row is dropped as it is without the batch.
+        batch->add(std::move(sql), std::move(params));
+        return true;
+    }
     return lookup.applyUpdates(0) == 0;
 }
 

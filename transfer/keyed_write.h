@@ -12,8 +12,10 @@
 namespace lumvik::transfer {
 
 // One ERP row through its look-up row set: the first row found is overwritten, otherwise a row is
-// added; only the columns given are set. A row the ERP refuses is dropped. True when the row was written.
-bool keyedWrite(db::RowSet& lookup, const std::vector<std::pair<const char*, db::Value>>& columns);
+// added; only the columns given are set. A row the ERP refuses is dropped. True when the row was written
+// (or, an added row queued in `batch`, is to be).
+bool keyedWrite(db::RowSet& lookup, const std::vector<std::pair<const char*, db::Value>>& columns,
+                db::Batch* batch = nullptr);
 
 // The condition of a look-up on one key column: "<condition>'value'", or IS NULL for a NULL key, so
 // that a row whose key holds a NULL finds the ERP row written for it before instead of adding one

@@ -151,7 +151,7 @@ std::string machineStock(RunContext& run, const std::string& machine) {
                        : nullptr;
     if (const auto row = *machines ? (*machines)->first(0, Value(machine)) : std::nullopt) {
         if (*row < 0) {
-            run.op().log(machine + texts::kUnknownMachine);
+            run.log(machine + texts::kUnknownMachine);
             throw BillAbandoned();
         }
         (*machines)->rows().moveTo(*row);
@@ -163,7 +163,7 @@ std::string machineStock(RunContext& run, const std::string& machine) {
     stock.setParam("MCH_NO", Value(machine));
     stock.open();
     if (stock.recordCount() == 0) {
-        run.op().log(machine + texts::kUnknownMachine);
+        run.log(machine + texts::kUnknownMachine);
         throw BillAbandoned();
     }
     return stock.field("STOCK_ID").asString();
@@ -218,11 +218,25 @@ void copyBill(RunContext& run, const db::Family& family, const db::RowSet& row, 
             bound, std::string("SELECT ") +
                        db::erpMasterColumnList(true).substr(1, db::erpMasterColumnList(true).size() - 3) +
                        " FROM " + family.erpMaster);
-        form.SQLConnection1.execute(headerInsert(family), bound);
-        FamilyLookups::added(lookups.bills, bill.date, bill.number);
-        ++run.counts.billsCopied;
+        if (db::Batch* batch = run.erpBatch()) {
+            // Taken as written: a failed insert then only costs the next copy of the bill a delete
+            // that finds nothing.
+            FamilyLookups::added(lookups.bills, bill.date, bill.number);
+            batch->add(headerInsert(family), std::move(bound),
+                       [&op = run.op(), &counts = run.counts,
+                        failed = bill.date + bill.number](const db::DbError* failure) {
+                           if (failure != nullptr)
+                               op.log(failed);
+                           else
+                               ++counts.billsCopied;
+                       });
+        } else {
+            form.SQLConnection1.execute(headerInsert(family), bound);
+            FamilyLookups::added(lookups.bills, bill.date, bill.number);
+            ++run.counts.billsCopied;
+        }
     } catch (const std::exception&) {
-        run.op().log(bill.date + bill.number);
+        run.log(bill.date + bill.number);
     }
     if (deleteFailure) std::rethrow_exception(deleteFailure);
     copyLines(run, family, bill, lookups);
@@ -258,7 +272,7 @@ void copyBills(RunContext& run, const db::Family& family) {
         std::string gregorian;
         if (exported(run, family, bills, gregorian, lookups)) {
             if (gregorian.empty()) gregorian = dates::rocToGregorian(bills.field("SAL_DATE").asString());
-            run.op().log(gregorian + ":" + bills.field("SAL_NO").asString() + texts::kExported);
+            run.log(gregorian + ":" + bills.field("SAL_NO").asString() + texts::kExported);
             ++run.counts.billsSkipped;
             continue;
         }
@@ -266,7 +280,7 @@ void copyBills(RunContext& run, const db::Family& family) {
         try {
             copyBill(run, family, bills, bill, lookups);
         } catch (const std::exception&) {
-            run.op().log(bill.date + bill.number + "!");
+            run.log(bill.date + bill.number + "!");
         }
     }
     if (group) group->commit();

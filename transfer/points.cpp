@@ -23,13 +23,15 @@ void writePointRow(const db::RowSet& row, const std::string& date, db::RowSet& l
         lookup.open();
     });
     if (noMember) return;
-    const bool written = keyedWrite(lookup, {{"SAL_DATE", Value(date)},
-                                             {"SAL_NO", salNo},
-                                             {"MEMBER_ID", row.field("MEMBER_ID")},
-                                             {"I_POINT", Value(row.field("I_POINT").asString())},
-                                             {"U_POINT", row.field("U_POINT")},
-                                             {"DISROL", row.field("DISROL")},
-                                             {"TRN_CODE", Value("W")}});
+    const bool written = keyedWrite(lookup,
+                                    {{"SAL_DATE", Value(date)},
+                                     {"SAL_NO", salNo},
+                                     {"MEMBER_ID", row.field("MEMBER_ID")},
+                                     {"I_POINT", Value(row.field("I_POINT").asString())},
+                                     {"U_POINT", row.field("U_POINT")},
+                                     {"DISROL", row.field("DISROL")},
+                                     {"TRN_CODE", Value("W")}},
+                                    keys.batch());
     if (added && written) keys.added({Value(date), salNo});
 }
 

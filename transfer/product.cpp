@@ -47,8 +47,8 @@ bool resolveFromCopy(RunContext& run, TableCopy& copy, const db::RowSet& line, c
             rows.field("PD_ITEMID").isNull() ? texts::kNoCategoryMarker : rows.field("PD_ITEMID").asString();
         rows.moveTo(*byCode);
     } else {
-        run.op().log(bill.storeDate + " " + bill.storeNumber + " " + line.field("PDC_NO").asString() +
-                     texts::kUnknownProduct);
+        run.log(bill.storeDate + " " + bill.storeNumber + " " + line.field("PDC_NO").asString() +
+                texts::kUnknownProduct);
         r.lineBarcode = line.field("bar_code").asString();
         rows.moveTo(*byTemp);
         // A temporary product whose code is the unknown code itself keeps the empty category.
@@ -76,8 +76,8 @@ ProductResolution resolveProduct(RunContext& run, const db::RowSet& line, const 
         r.pdItemId = product.field("PD_ITEMID").isNull() ? texts::kNoCategoryMarker
                                                          : product.field("PD_ITEMID").asString();
     } else {
-        run.op().log(bill.storeDate + " " + bill.storeNumber + " " + line.field("PDC_NO").asString() +
-                     texts::kUnknownProduct);
+        run.log(bill.storeDate + " " + bill.storeNumber + " " + line.field("PDC_NO").asString() +
+                texts::kUnknownProduct);
         lookFor = run.tempProduct;
         r.lineBarcode = line.field("bar_code").asString();
     }

@@ -107,9 +107,9 @@ void TransferRun::bsSkinButton1Click() {
     if (form_.retryCounter == 0 && !options_.skipCollector) collectorHandOff();
     op.repaint();
 
-    RunContext run{form_,           dates::gregorianText(dates::requireDate(op.dateText())),
-                   chosenDateValue, tempProduct,
-                   counts_,         options_.plainStatements};
+    const std::string chosenDate = dates::gregorianText(dates::requireDate(op.dateText()));
+    RunContext run(form_, chosenDate, chosenDateValue, tempProduct, counts_, options_.plainStatements,
+                   options_.batchEverywhere);
 
     connect();
     if (form_.sourceConnected && form_.erpConnected) {

@@ -21,6 +21,9 @@ struct RunOptions {
     // the whole table, instead of reading reference rows once and restricting those statements to the
     // rows they can change. The outcome is the same; the differential test and the benchmark compare.
     bool plainStatements = false;
+    // Send the statements the run sends to a server in batches (db::Batch) on the embedded engine too,
+    // where a round trip costs nothing: for the differential test.
+    bool batchEverywhere = false;
 };
 
 class TransferRun {

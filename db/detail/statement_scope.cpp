@@ -6,6 +6,8 @@ namespace lumvik::db {
 
 std::shared_ptr<PreparedStatement> prepareForReading(Connection& connection, const std::string& sqlBytes,
                                                      std::unique_ptr<StatementScope>& scope) {
+    // What a batch holds ran before this read in the order of the work.
+    connection.flushBatch();
     scope = std::make_unique<StatementScope>(connection, true);
     std::shared_ptr<PreparedStatement> statement = connection.prepare(sqlBytes, scope->transaction());
     if (scope->owned() && !statement->isPlainQuery()) {

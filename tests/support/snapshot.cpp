@@ -10,9 +10,10 @@ namespace lumvik::testing {
 
 namespace {
 
-void addTables(Snapshot& snapshot, const std::filesystem::path& database, const std::string& prefix,
-               bool changeDates) {
-    auto connection = embeddedConnection(database.string(), "snapshot");
+void addTables(Snapshot& snapshot, const std::string& database, const std::string& prefix, bool changeDates,
+               const std::string& password = kTestPassword) {
+    auto connection = embeddedConnection(database, "snapshot");
+    connection->params().set("Password", password);
     for (const std::string& table :
          rowsOf(*connection,
                 "SELECT TRIM(RDB$RELATION_NAME) FROM RDB$RELATIONS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 "
@@ -38,8 +39,16 @@ void addTables(Snapshot& snapshot, const std::filesystem::path& database, const 
 
 Snapshot snapshotOf(const std::filesystem::path& folder, bool changeDates) {
     Snapshot snapshot;
-    addTables(snapshot, folder / "store.fdb", "store.", changeDates);
-    addTables(snapshot, folder / "erp.fdb", "erp.", changeDates);
+    addTables(snapshot, (folder / "store.fdb").string(), "store.", changeDates);
+    addTables(snapshot, (folder / "erp.fdb").string(), "erp.", changeDates);
+    return snapshot;
+}
+
+Snapshot snapshotOf(const std::string& store, const std::string& erp, bool changeDates,
+                    const std::string& password) {
+    Snapshot snapshot;
+    addTables(snapshot, store, "store.", changeDates, password);
+    addTables(snapshot, erp, "erp.", changeDates, password);
     return snapshot;
 }
 

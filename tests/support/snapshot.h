@@ -19,6 +19,9 @@ using Snapshot = std::map<std::string, TableRows>;  // "store.POS_MAIN", "erp.PO
 // sorted multiset of its rows. CHG_DATE, filled with the day a run runs on, is left out unless
 // `changeDates`.
 [[nodiscard]] Snapshot snapshotOf(const std::filesystem::path& folder, bool changeDates = false);
+// The same of two databases named as a connection names them (a path, or host:path with the password).
+[[nodiscard]] Snapshot snapshotOf(const std::string& store, const std::string& erp, bool changeDates,
+                                  const std::string& password);
 
 // The tables that differ, with the rows only the reference has ("-") and those only the other state
 // has ("+"); the empty text when both agree. The transfer state is left out unless `includeState`.

@@ -1,0 +1,171 @@
+#include "db/batch.h"
+
+#include <firebird/Interface.h>
+
+#include <optional>
+
+namespace lumvik::db {
+
+namespace {
+
+// What one block holds at most: the engine takes statements of up to 64 KB.
+constexpr std::size_t kMaxStatements = 32;
+constexpr std::size_t kMaxParams = 1000;
+constexpr std::size_t kMaxText = 48000;
+// The declaration of one parameter takes about this much of the block's text.
+constexpr std::size_t kDeclarationBytes = 48;
+
+// A parameter declared as a statement declares it, or nothing for a type a block cannot declare (the
+// statements are then run one by one).
+std::optional<std::string> declaration(const Column& c) {
+    const std::string charSet = c.charSet == 0   ? " CHARACTER SET NONE"
+                                : c.charSet == 1 ? " CHARACTER SET OCTETS"
+                                                 : "";
+    const std::string scale = std::to_string(-c.scale);
+    switch (c.type) {
+        case SQL_VARYING:
+            if (charSet.empty() || c.length == 0) return std::nullopt;
+            return "VARCHAR(" + std::to_string(c.length) + ")" + charSet;
+        case SQL_TEXT:
+            if (charSet.empty() || c.length == 0) return std::nullopt;
+            return "CHAR(" + std::to_string(c.length) + ")" + charSet;
+        case SQL_SHORT:
+            return c.scale == 0 ? "SMALLINT" : "NUMERIC(4," + scale + ")";
+        case SQL_LONG:
+            return c.scale == 0 ? "INTEGER" : "NUMERIC(9," + scale + ")";
+        case SQL_INT64:
+            return c.scale == 0 ? "BIGINT" : "NUMERIC(18," + scale + ")";
+        case SQL_FLOAT:
+            return "FLOAT";
+        case SQL_DOUBLE:
+            return "DOUBLE PRECISION";
+        case SQL_TYPE_DATE:
+            return "DATE";
+        case SQL_TYPE_TIME:
+            return "TIME";
+        case SQL_TIMESTAMP:
+            return "TIMESTAMP";
+        case SQL_BOOLEAN:
+            return "BOOLEAN";
+        default:
+            return std::nullopt;
+    }
+}
+
+// The statement with each "?" outside quotes named `prefix`0, `prefix`1, ...; nothing when it has
+// another number of them than `count`.
+std::optional<std::string> named(const std::string& sql, const std::string& prefix, std::size_t count) {
+    std::string out;
+    std::size_t next = 0;
+    char quote = 0;
+    for (const char c : sql) {
+        if (quote != 0) {
+            if (c == quote) quote = 0;
+        } else if (c == '\'' || c == '"') {
+            quote = c;
+        } else if (c == '?') {
+            out += ":" + prefix + std::to_string(next++);
+            continue;
+        }
+        out += c;
+    }
+    if (next != count) return std::nullopt;
+    return out;
+}
+
+}  // namespace
+
+Batch::Batch(Connection& connection) : connection_(connection), before_(connection.setBatch(this)) {}
+
+Batch::~Batch() {
+    try {
+        flush();
+    } catch (...) {
+        // The work that queued them has ended by an error of its own, the one reported.
+    }
+    connection_.setBatch(before_);
+}
+
+void Batch::add(std::string sql, std::vector<Value> params, Done done) {
+    const std::size_t size = sql.size() + params.size() * kDeclarationBytes;
+    if (statements_ > 0 &&
+        (statements_ + 1 > kMaxStatements || params_ + params.size() > kMaxParams || text_ + size > kMaxText))
+        flush();
+    statements_ += 1;
+    params_ += params.size();
+    text_ += size;
+    entries_.push_back({std::move(sql), std::move(params), std::move(done), {}});
+}
+
+void Batch::then(std::function<void()> action) {
+    if (entries_.empty()) {
+        action();
+        return;
+    }
+    entries_.push_back({{}, {}, {}, std::move(action)});
+}
+
+void Batch::flush() {
+    if (entries_.empty()) return;
+    std::vector<Entry> entries = std::move(entries_);
+    entries_.clear();
+    statements_ = params_ = text_ = 0;
+    if (!runBlock(entries)) runOneByOne(entries);
+}
+
+bool Batch::runBlock(std::vector<Entry>& entries) {
+    std::string declarations, body;
+    std::vector<Value> params;
+    std::size_t statements = 0;
+    for (const Entry& e : entries) {
+        if (e.action) continue;
+        const std::vector<Column> inputs = connection_.inputsOf(e.sql);
+        const std::string prefix = "P" + std::to_string(statements++) + "_";
+        const auto text = named(e.sql, prefix, inputs.size());
+        if (!text || inputs.size() != e.params.size()) return false;
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+            const auto type = declaration(inputs[i]);
+            if (!type) return false;
+            declarations +=
+                (declarations.empty() ? "" : ",\r\n") + prefix + std::to_string(i) + " " + *type + " = ?";
+        }
+        body += *text + ";\r\n";
+        params.insert(params.end(), e.params.begin(), e.params.end());
+    }
+    if (statements < 2) return false;
+    try {
+        connection_.execute("EXECUTE BLOCK (" + declarations + ")\r\nAS BEGIN\r\n" + body + "END", params);
+    } catch (const DbError&) {
+        // Nothing of the block took effect; its statements go one by one.
+        return false;
+    }
+    for (Entry& e : entries) {
+        if (e.action)
+            e.action();
+        else if (e.done)
+            e.done(nullptr);
+    }
+    return true;
+}
+
+void Batch::runOneByOne(std::vector<Entry>& entries) {
+    for (Entry& e : entries) {
+        if (e.action) {
+            e.action();
+            continue;
+        }
+        try {
+            connection_.execute(e.sql, e.params);
+        } catch (const DbError& failure) {
+            if (e.done) e.done(&failure);
+            continue;
+        } catch (const std::exception& failure) {
+            const DbError error(failure.what());
+            if (e.done) e.done(&error);
+            continue;
+        }
+        if (e.done) e.done(nullptr);
+    }
+}
+
+}  // namespace lumvik::db
