@@ -14,8 +14,10 @@ using db::Value;
 
 namespace {
 
-// Dates read per statement; a shorter list repeats its last date, so that one statement serves all.
+// Dates, or bills, read per statement; a shorter list repeats its last one, so that one statement
+// serves all.
 constexpr std::size_t kDatesPerRead = 16;
+constexpr std::size_t kBillsPerRead = 32;
 
 enum class SortKind { Text, Exact, Floating };
 
@@ -77,67 +79,87 @@ bool hasBillIndex(db::Connection& connection, const std::string& table) {
     return rows.recordCount() > 0;
 }
 
-StoreLines::StoreLines(db::Connection& connection, std::string select)
-    : connection_(&connection), select_(std::move(select)), keys_({KeyKind::Text, KeyKind::Text}) {}
+StoreLines::StoreLines(db::Connection& connection, std::string select, bool byBill)
+    : connection_(&connection),
+      select_(std::move(select)),
+      byBill_(byBill),
+      keys_({KeyKind::Text, KeyKind::Text}) {}
 
 std::unique_ptr<StoreLines> StoreLines::forTable(db::Connection& connection, const std::string& table) {
-    if (hasBillIndex(connection, table)) return nullptr;
+    // With an index each bill's own read is cheap; on a server many of them still go in one statement.
+    const bool byBill = hasBillIndex(connection, table);
+    if (byBill && !connection.remote()) return nullptr;
     for (const db::Column& c : connection.describe("SELECT * FROM " + table))
         if (!sortKind(c)) return nullptr;
-    std::string select = "SELECT * FROM " + table + " WHERE SAL_DATE IN (";
-    for (std::size_t i = 0; i < kDatesPerRead; ++i)
-        select += (i == 0 ? ":D" : ", :D") + std::to_string(i);
-    return std::unique_ptr<StoreLines>(new StoreLines(connection, select + ")"));
+    std::string select = "SELECT * FROM " + table + " WHERE ";
+    for (std::size_t i = 0; i < (byBill ? kBillsPerRead : kDatesPerRead); ++i) {
+        const std::string n = std::to_string(i);
+        if (byBill)
+            select += (i == 0 ? "(SAL_DATE = :D" : " OR (SAL_DATE = :D") + n + " AND SAL_NO = :N" + n + ")";
+        else
+            select += (i == 0 ? "SAL_DATE IN (:D" : ", :D") + n;
+    }
+    return std::unique_ptr<StoreLines>(new StoreLines(connection, byBill ? select : select + ")", byBill));
 }
 
 bool StoreLines::read(const std::vector<std::pair<std::string, std::string>>& bills) {
-    byBill_.clear();
+    bills_.clear();
     parts_.clear();
-    std::set<std::string> wanted;
-    // Each date once, by its key: dates that differ only in trailing blanks find the same lines, which
-    // are then read once, all of a bill's in the same part.
-    std::map<std::string, std::string> dates;
+    // Each bill once, and each date once, by their keys: dates that differ only in trailing blanks find
+    // the same lines, which are then read once, all of a bill's in the same part.
+    std::map<std::string, std::pair<std::string, std::string>> wanted, dates;
     for (const auto& [date, number] : bills) {
         const auto key = keys_.key({Value(date), Value(number)}, true);
         if (!key || key->empty()) continue;
-        wanted.insert(*key);
-        dates.emplace(*keys_.key({Value(date), Value(std::string())}, true), date);
+        wanted.emplace(*key, std::pair{date, number});
+        dates.emplace(*keys_.key({Value(date), Value(std::string())}, true), std::pair{date, number});
     }
-    std::vector<std::string> list;
-    for (const auto& [key, date] : dates)
-        list.push_back(date);
+    // The parameters of each read: the bills' keys, or their dates.
+    std::vector<std::pair<std::string, std::string>> list;
+    for (const auto& [key, bill] : byBill_ ? wanted : dates)
+        list.push_back(bill);
+    const std::size_t perRead = byBill_ ? kBillsPerRead : kDatesPerRead;
     try {
-        for (std::size_t start = 0; start < list.size(); start += kDatesPerRead) {
+        for (std::size_t start = 0; start < list.size(); start += perRead) {
             auto& part = *parts_.emplace_back(std::make_unique<db::RowSet>(connection_, "store lines"));
             part.setCommandText(select_);
-            for (std::size_t i = 0; i < kDatesPerRead; ++i)
-                part.setParam("D" + std::to_string(i), Value(list[std::min(start + i, list.size() - 1)]));
-            const int partIndex = static_cast<int>(parts_.size()) - 1;
-            int date = -1, number = -1;
-            part.open([&](const db::RowSet& row) {
-                if (date < 0) date = row.fieldIndex("SAL_DATE"), number = row.fieldIndex("SAL_NO");
-                const auto key = keys_.key({row.field(date), row.field(number)}, true);
-                if (!key || !wanted.contains(*key)) return false;
-                auto& bill = byBill_[*key];
-                bill.first = partIndex;
-                bill.second.push_back(row.recordCount() - 1);
-                return true;
-            });
+            for (std::size_t i = 0; i < perRead; ++i) {
+                const auto& [date, number] = list[std::min(start + i, list.size() - 1)];
+                part.setParam("D" + std::to_string(i), Value(date));
+                if (byBill_) part.setParam("N" + std::to_string(i), Value(number));
+            }
+            readPart(part, static_cast<int>(parts_.size()) - 1, wanted);
         }
     } catch (const db::DbError&) {
-        byBill_.clear();
+        bills_.clear();
         parts_.clear();
         return false;
     }
-    read_ = std::move(wanted);
+    read_.clear();
+    for (const auto& [key, bill] : wanted)
+        read_.insert(key);
     return true;
+}
+
+void StoreLines::readPart(db::RowSet& part, int partIndex,
+                          const std::map<std::string, std::pair<std::string, std::string>>& wanted) {
+    int date = -1, number = -1;
+    part.open([&](const db::RowSet& row) {
+        if (date < 0) date = row.fieldIndex("SAL_DATE"), number = row.fieldIndex("SAL_NO");
+        const auto key = keys_.key({row.field(date), row.field(number)}, true);
+        if (!key || !wanted.contains(*key)) return false;
+        auto& bill = bills_[*key];
+        bill.first = partIndex;
+        bill.second.push_back(row.recordCount() - 1);
+        return true;
+    });
 }
 
 bool StoreLines::fill(db::RowSet& lines, const std::string& storeDate, const std::string& number) {
     const auto key = keys_.key({Value(storeDate), Value(number)}, true);
     if (!key || !read_.contains(*key) || parts_.empty()) return false;
-    const auto found = byBill_.find(*key);
-    if (found == byBill_.end()) {
+    const auto found = bills_.find(*key);
+    if (found == bills_.end()) {
         lines.copyRowsFrom(*parts_.front(), {});
         return true;
     }
