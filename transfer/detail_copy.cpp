@@ -5,6 +5,7 @@
 #include "transfer/product.h"
 #include "transfer/texts.h"
 
+#include <array>
 #include <vector>
 
 namespace lumvik::transfer {
@@ -16,18 +17,35 @@ using text::trimmed;
 
 namespace {
 
-std::string lineColumns() {
-    std::string columns;
-    for (std::size_t i = 0; i < db::kErpLineColumns.size(); ++i)
-        columns += (i == 0 ? "" : ",") + std::string(db::kErpLineColumns[i]);
+const std::string& lineColumns() {
+    static const std::string columns = [] {
+        std::string list;
+        for (std::size_t i = 0; i < db::kErpLineColumns.size(); ++i)
+            list += (i == 0 ? "" : ",") + std::string(db::kErpLineColumns[i]);
+        return list;
+    }();
     return columns;
 }
 
-std::string lineInsert(const db::Family& family) {
-    std::string marks;
-    for (std::size_t i = 0; i < db::kErpLineColumns.size(); ++i)
-        marks += i == 0 ? "?" : ",?";
-    return std::string("INSERT INTO ") + family.erpLines + " (" + lineColumns() + ") VALUES (" + marks + ")";
+// The line insert of a family, every value bound, and the same columns as a query reads them.
+const std::string& lineInsert(const db::Family& family) {
+    static std::array<std::string, 4> inserts;
+    std::string& insert = inserts.at(static_cast<std::size_t>(family.index));
+    if (insert.empty()) {
+        std::string marks;
+        for (std::size_t i = 0; i < db::kErpLineColumns.size(); ++i)
+            marks += i == 0 ? "?" : ",?";
+        insert =
+            std::string("INSERT INTO ") + family.erpLines + " (" + lineColumns() + ") VALUES (" + marks + ")";
+    }
+    return insert;
+}
+
+const std::string& lineSelect(const db::Family& family) {
+    static std::array<std::string, 4> selects;
+    std::string& select = selects.at(static_cast<std::size_t>(family.index));
+    if (select.empty()) select = std::string("SELECT ") + lineColumns() + " FROM " + family.erpLines;
+    return select;
 }
 
 // What the line copy works out from a line and its product before writing it. The cost rule comes
@@ -118,7 +136,7 @@ void copyLine(RunContext& run, const db::Family& family, const db::RowSet& line,
     bill.number = line.field("SAL_NO").asString();
     const LineFigures figures = lineFigures(run, line, product);
     std::vector<Value> values = lineValues(run, line, product, bill, r, figures);
-    run.fitToColumns(values, std::string("SELECT ") + lineColumns() + " FROM " + family.erpLines);
+    run.fitToColumns(values, lineSelect(family));
     if (db::Batch* batch = run.erpBatch()) {
         batch->add(lineInsert(family), std::move(values),
                    [&op = run.op(), &counts = run.counts,

@@ -22,12 +22,28 @@ namespace {
 
 // The header insert, with every value bound: the statement text never changes, so it is prepared
 // once, and no value from the store can alter it.
-std::string headerInsert(const db::Family& family) {
-    std::string marks;
-    for (std::size_t i = 0; i < db::kErpMasterColumns.size(); ++i)
-        marks += i == 0 ? "?" : ",?";
-    return std::string("INSERT INTO ") + family.erpMaster + db::erpMasterColumnList(true) + "VALUES(" +
-           marks + ")";
+const std::string& headerInsert(const db::Family& family) {
+    static std::array<std::string, 4> inserts;
+    std::string& insert = inserts.at(static_cast<std::size_t>(family.index));
+    if (insert.empty()) {
+        std::string marks;
+        for (std::size_t i = 0; i < db::kErpMasterColumns.size(); ++i)
+            marks += i == 0 ? "?" : ",?";
+        insert = std::string("INSERT INTO ") + family.erpMaster + db::erpMasterColumnList(true) + "VALUES(" +
+                 marks + ")";
+    }
+    return insert;
+}
+
+// The header's columns as a query reads them, for their types.
+const std::string& headerColumns(const db::Family& family) {
+    static std::array<std::string, 4> selects;
+    std::string& select = selects.at(static_cast<std::size_t>(family.index));
+    if (select.empty())
+        select = std::string("SELECT ") +
+                 db::erpMasterColumnList(true).substr(1, db::erpMasterColumnList(true).size() - 3) +
+                 " FROM " + family.erpMaster;
+    return select;
 }
 
 constexpr std::size_t kStockColumn = 25;
@@ -169,9 +185,66 @@ std::string machineStock(RunContext& run, const std::string& machine) {
     return stock.field("STOCK_ID").asString();
 }
 
+// Deletes the ERP copy of the bill when one is there. Its failure is handed back: the header is still
+// written, and the failure then ends the bill.
+std::exception_ptr deleteOlderCopy(RunContext& run, const db::Family& family, const BillState& bill,
+                                   FamilyLookups& lookups) {
+    db::RowSet& t1 = run.form.CDS_T1;
+    const std::string key =
+        " WHERE SAL_DATE = " + wideKey(":SAL_DATE") + " AND SAL_NO = " + wideKey(":SAL_NO");
+    std::optional<bool> present = FamilyLookups::holds(lookups.bills, bill.date, bill.number);
+    if (!present) {
+        t1.close();
+        t1.setCommandText(std::string("SELECT SAL_DATE,SAL_NO FROM ") + family.erpMaster + key);
+        t1.setParam("SAL_DATE", Value(bill.date));
+        t1.setParam("SAL_NO", Value(bill.number));
+        t1.open();
+        present = t1.recordCount() > 0;
+    }
+    if (!*present) return {};
+    try {
+        t1.close();
+        t1.setCommandText(std::string("DELETE FROM ") + family.erpMaster + key);
+        t1.setParam("SAL_DATE", Value(bill.date));
+        t1.setParam("SAL_NO", Value(bill.number));
+        t1.execute();
+        FamilyLookups::removed(lookups.bills, bill.date, bill.number);
+    } catch (const std::exception&) {
+        return std::current_exception();
+    }
+    return {};
+}
+
+// The header insert; a failure is logged by the bill's date and number. A bill already present is
+// written like a new one, INV3_SW and INV3_MODE included, so that the copy keeps them.
+void writeHeader(RunContext& run, const db::Family& family, const BillState& bill, std::vector<Value> bound,
+                 FamilyLookups& lookups) {
+    try {
+        run.fitToColumns(bound, headerColumns(family));
+        if (db::Batch* batch = run.erpBatch()) {
+            // Taken as written: a failed insert then only costs the next copy of the bill a delete
+            // that finds nothing.
+            FamilyLookups::added(lookups.bills, bill.date, bill.number);
+            batch->add(headerInsert(family), std::move(bound),
+                       [&op = run.op(), &counts = run.counts,
+                        failed = bill.date + bill.number](const db::DbError* failure) {
+                           if (failure != nullptr)
+                               op.log(failed);
+                           else
+                               ++counts.billsCopied;
+                       });
+            return;
+        }
+        run.form.SQLConnection1.execute(headerInsert(family), bound);
+        FamilyLookups::added(lookups.bills, bill.date, bill.number);
+        ++run.counts.billsCopied;
+    } catch (const std::exception&) {
+        run.log(bill.date + bill.number);
+    }
+}
+
 void copyBill(RunContext& run, const db::Family& family, const db::RowSet& row, BillState& bill,
               FamilyLookups& lookups) {
-    FormCore& form = run.form;
     run.op().stepBillProgress();
     bill = BillState{};
     bill.storeDate = row.field("SAL_DATE").asString();
@@ -186,58 +259,8 @@ void copyBill(RunContext& run, const db::Family& family, const db::RowSet& row, 
     bill.stock = machineStock(run, bill.machine);
     values[kStockColumn] = Value(bill.stock);
 
-    const std::string key =
-        " WHERE SAL_DATE = " + wideKey(":SAL_DATE") + " AND SAL_NO = " + wideKey(":SAL_NO");
-    std::optional<bool> present = FamilyLookups::holds(lookups.bills, bill.date, bill.number);
-    if (!present) {
-        form.CDS_T1.close();
-        form.CDS_T1.setCommandText(std::string("SELECT SAL_DATE,SAL_NO FROM ") + family.erpMaster + key);
-        form.CDS_T1.setParam("SAL_DATE", Value(bill.date));
-        form.CDS_T1.setParam("SAL_NO", Value(bill.number));
-        form.CDS_T1.open();
-        present = form.CDS_T1.recordCount() > 0;
-    }
-    std::exception_ptr deleteFailure;
-    if (*present) {
-        try {
-            form.CDS_T1.close();
-            form.CDS_T1.setCommandText(std::string("DELETE FROM ") + family.erpMaster + key);
-            form.CDS_T1.setParam("SAL_DATE", Value(bill.date));
-            form.CDS_T1.setParam("SAL_NO", Value(bill.number));
-            form.CDS_T1.execute();
-            FamilyLookups::removed(lookups.bills, bill.date, bill.number);
-        } catch (const std::exception&) {
-            deleteFailure = std::current_exception();
-        }
-    }
-    // A bill already present is written like a new one, INV3_SW and INV3_MODE included, so that the
-    // copy keeps them.
-    try {
-        std::vector<Value> bound(values.begin(), values.end());
-        run.fitToColumns(
-            bound, std::string("SELECT ") +
-                       db::erpMasterColumnList(true).substr(1, db::erpMasterColumnList(true).size() - 3) +
-                       " FROM " + family.erpMaster);
-        if (db::Batch* batch = run.erpBatch()) {
-            // Taken as written: a failed insert then only costs the next copy of the bill a delete
-            // that finds nothing.
-            FamilyLookups::added(lookups.bills, bill.date, bill.number);
-            batch->add(headerInsert(family), std::move(bound),
-                       [&op = run.op(), &counts = run.counts,
-                        failed = bill.date + bill.number](const db::DbError* failure) {
-                           if (failure != nullptr)
-                               op.log(failed);
-                           else
-                               ++counts.billsCopied;
-                       });
-        } else {
-            form.SQLConnection1.execute(headerInsert(family), bound);
-            FamilyLookups::added(lookups.bills, bill.date, bill.number);
-            ++run.counts.billsCopied;
-        }
-    } catch (const std::exception&) {
-        run.log(bill.date + bill.number);
-    }
+    const std::exception_ptr deleteFailure = deleteOlderCopy(run, family, bill, lookups);
+    writeHeader(run, family, bill, std::vector<Value>(values.begin(), values.end()), lookups);
     if (deleteFailure) std::rethrow_exception(deleteFailure);
     copyLines(run, family, bill, lookups);
 }
