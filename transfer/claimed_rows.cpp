@@ -51,12 +51,15 @@ void copyClaimedRows(RunContext& run, db::RowSet& rows, const std::string& selec
         index = loadKeysOfDates(run.form.SQLConnection1, erpTable, keyColumns, {days.begin(), days.end()},
                                 /*nullMatchesNull=*/true);
     }
-    SideKeys keys(std::move(index), run.fromMemory, run.erpBatch());
-    for (rows.first(); !rows.eof(); rows.next()) {
-        const std::string date = dates::rocToGregorian(rows.field("SAL_DATE").asString());
-        db::RowSet& lookup = run.form.CDS_T1;
-        lookup.close();
-        copyRow(rows, date, lookup, keys);
+    {
+        // The keys go before the ERP's own work after the rows: they are no longer needed.
+        SideKeys keys(std::move(index), run.fromMemory, run.erpBatch());
+        for (rows.first(); !rows.eof(); rows.next()) {
+            const std::string date = dates::rocToGregorian(rows.field("SAL_DATE").asString());
+            db::RowSet& lookup = run.form.CDS_T1;
+            lookup.close();
+            copyRow(rows, date, lookup, keys);
+        }
     }
     if (finishErp) finishErp();
     group.commit();

@@ -3,6 +3,7 @@
 #include "transfer/bill_state.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace lumvik::transfer {
 
@@ -30,6 +31,24 @@ std::optional<std::int64_t> plainWhole(const Value& v) {
     return std::stoll(t);
 }
 
+// The row address text (kRowAddress) as its first 8 bytes, and back: "XXXXXXXX-XXXX-XXXX-0000-000000000000",
+// the bytes in order.
+std::uint64_t addressBytes(const std::string& text) {
+    std::string hex;
+    for (const char c : text.substr(0, 18))
+        if (c != '-') hex += c;
+    return std::stoull(hex, nullptr, 16);
+}
+
+std::string addressText(std::uint64_t bytes) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%08llX-%04llX-%04llX-0000-000000000000",
+                  static_cast<unsigned long long>(bytes >> 32),
+                  static_cast<unsigned long long>((bytes >> 16) & 0xFFFF),
+                  static_cast<unsigned long long>(bytes & 0xFFFF));
+    return text;
+}
+
 }  // namespace
 
 std::optional<CostLines> CostLines::load(db::Connection& connection, const std::vector<std::string>& dates) {
@@ -50,8 +69,13 @@ std::optional<CostLines> CostLines::load(db::Connection& connection, const std::
                 rows.setParam("D" + std::to_string(i), Value(dates[std::min(start + i, dates.size() - 1)]));
             rows.open([&](const db::RowSet& row) {
                 const auto key = lines.keys_.key({row.field(1), row.field(2), row.field(3)}, true);
-                if (key && !key->empty())
-                    lines.lines_[*key].emplace_back(row.field(0).asString(), row.field(4));
+                if (!key || key->empty()) return false;
+                const Value& ord = row.field(4);
+                const auto whole = plainWhole(ord);
+                lines.lines_[*key].push_back({addressBytes(row.field(0).asString()), whole.value_or(0),
+                                              ord.isNull() ? Line::Null
+                                              : whole      ? Line::Plain
+                                                           : Line::Other});
                 return false;
             });
         }
@@ -70,11 +94,9 @@ std::optional<std::vector<std::string>> CostLines::reached(const std::string& sa
     std::vector<std::string> addresses;
     const auto found = lines_.find(*key);
     if (found == lines_.end()) return addresses;
-    for (const auto& [address, ord] : found->second) {
-        if (ord.isNull()) continue;
-        const auto whole = plainWhole(ord);
-        if (!whole) return std::nullopt;
-        if (*whole == ordNo) addresses.push_back(address);
+    for (const Line& line : found->second) {
+        if (line.kind == Line::Other) return std::nullopt;
+        if (line.kind == Line::Plain && line.ordNo == ordNo) addresses.push_back(addressText(line.address));
     }
     return addresses;
 }

@@ -10,6 +10,7 @@
 #include "db/sql_access.h"
 #include "transfer/key_index.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -31,10 +32,15 @@ class CostLines {
                                                                   std::int64_t ordNo) const;
 
   private:
+    // One line, small: a backlog has hundreds of thousands.
+    struct Line {
+        std::uint64_t address;  // the first 8 bytes of its row address, the rest being 0
+        std::int64_t ordNo;     // its ORD_NO cast to a whole number, when `plain`
+        enum : std::uint8_t { Null, Plain, Other } kind;
+    };
     explicit CostLines(KeyIndex keys) : keys_(std::move(keys)) {}
-    KeyIndex keys_;  // SAL_DATE, SAL_NO, PROD_ID
-    // A key's lines: row address and ORD_NO.
-    std::unordered_map<std::string, std::vector<std::pair<std::string, db::Value>>> lines_;
+    KeyIndex keys_;                                             // SAL_DATE, SAL_NO, PROD_ID
+    std::unordered_map<std::string, std::vector<Line>> lines_;  // a key's lines
 };
 
 // The cost statement that puts a cost on one line by its row address.
