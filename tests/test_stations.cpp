@@ -218,8 +218,9 @@ TEST_F(Stations, ARunThatLosesTheServerFailsAndTheNextOneConverges) {
 
     // The server stops while the first lines are being copied, inside the side tables, and in the
     // verification.
-    for (const std::string& where : {std::string("INSERT INTO POS_SUB"), std::string("POS_GIVE"),
-                                     std::string("where not exists (select sal_date")}) {
+    for (const std::string& where :
+         {std::string("INSERT INTO POS_SUB"), std::string("POS_GIVE"),
+          std::string("select sal_date,sal_no from pos_sub where sal_date between")}) {
         const std::string erp = newErp("lost" + std::to_string(created.size()) + ".fdb");
         Station station(erp, password);
         const pid_t pid = station.start(station.pauseAt(where));

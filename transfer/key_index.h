@@ -16,8 +16,8 @@
 
 namespace lumvik::transfer {
 
-// A whole-number column by its width: a value it cannot hold makes a look-up fail, which only the
-// engine can do.
+// How a key column compares: as a text, as a whole number of its width (a value the column cannot
+// hold makes the look-up fail, which only the engine can do), or otherwise (left to the engine).
 enum class KeyKind { Text, Short, Long, Int64, Other };
 
 // Where a row stands (its RDB$DB_KEY) as a text that comes to us and goes back unchanged, and the same
