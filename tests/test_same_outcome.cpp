@@ -17,6 +17,7 @@
 
 #include <chrono>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -238,6 +239,10 @@ struct Place {
     bool indexes;
     bool server;
 };
+
+void PrintTo(const Place& place, std::ostream* out) {
+    *out << (place.server ? "server" : "embedded") << (place.indexes ? ", indexes" : ", no indexes");
+}
 
 // One station in a folder of its own: both databases made and filled the same way as every other's,
 // the files beside the program, a fake clock.

@@ -27,7 +27,7 @@ const std::string& lineColumns() {
     return columns;
 }
 
-// The line insert of a family, every value bound, and the same columns as a query reads them.
+// The line insert of a family, every value bound: one text, prepared once.
 const std::string& lineInsert(const db::Family& family) {
     static std::array<std::string, 4> inserts;
     std::string& insert = inserts.at(static_cast<std::size_t>(family.index));
@@ -41,6 +41,7 @@ const std::string& lineInsert(const db::Family& family) {
     return insert;
 }
 
+// The line's columns as a query reads them, for their types.
 const std::string& lineSelect(const db::Family& family) {
     static std::array<std::string, 4> selects;
     std::string& select = selects.at(static_cast<std::size_t>(family.index));
