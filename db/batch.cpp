@@ -2,6 +2,7 @@
 
 #include <firebird/Interface.h>
 
+#include <map>
 #include <optional>
 
 namespace lumvik::db {
@@ -113,28 +114,49 @@ void Batch::flush() {
     if (!runBlock(entries)) runOneByOne(entries);
 }
 
-bool Batch::runBlock(std::vector<Entry>& entries) {
+const std::optional<Batch::Block>& Batch::blockFor(const std::vector<std::string>& statements) {
+    auto found = blocks_.find(statements);
+    if (found != blocks_.end()) return found->second;
+    std::optional<Block> block = Block{};
     std::string declarations, body;
-    std::vector<Value> params;
-    std::size_t statements = 0;
-    for (const Entry& e : entries) {
-        if (e.action) continue;
-        const std::vector<Column> inputs = connection_.inputsOf(e.sql);
-        const std::string prefix = "P" + std::to_string(statements++) + "_";
-        const auto text = named(e.sql, prefix, inputs.size());
-        if (!text || inputs.size() != e.params.size()) return false;
-        for (std::size_t i = 0; i < inputs.size(); ++i) {
+    for (std::size_t s = 0; s < statements.size() && block; ++s) {
+        const std::vector<Column> inputs = connection_.inputsOf(statements[s]);
+        const std::string prefix = "P" + std::to_string(s) + "_";
+        const auto text = named(statements[s], prefix, inputs.size());
+        if (!text) block.reset();
+        for (std::size_t i = 0; block && i < inputs.size(); ++i) {
             const auto type = declaration(inputs[i]);
-            if (!type) return false;
+            if (!type) {
+                block.reset();
+                break;
+            }
             declarations +=
                 (declarations.empty() ? "" : ",\r\n") + prefix + std::to_string(i) + " " + *type + " = ?";
         }
+        if (!block) break;
         body += *text + ";\r\n";
+        block->params.push_back(inputs.size());
+    }
+    if (block) block->text = "EXECUTE BLOCK (" + declarations + ")\r\nAS BEGIN\r\n" + body + "END";
+    return blocks_.emplace(statements, std::move(block)).first->second;
+}
+
+bool Batch::runBlock(std::vector<Entry>& entries) {
+    std::vector<std::string> statements;
+    for (const Entry& e : entries)
+        if (!e.action) statements.push_back(e.sql);
+    if (statements.size() < 2) return false;
+    const std::optional<Block>& block = blockFor(statements);
+    if (!block) return false;
+    std::vector<Value> params;
+    std::size_t s = 0;
+    for (const Entry& e : entries) {
+        if (e.action) continue;
+        if (e.params.size() != block->params[s++]) return false;
         params.insert(params.end(), e.params.begin(), e.params.end());
     }
-    if (statements < 2) return false;
     try {
-        connection_.execute("EXECUTE BLOCK (" + declarations + ")\r\nAS BEGIN\r\n" + body + "END", params);
+        connection_.execute(block->text, params);
     } catch (const DbError&) {
         // Nothing of the block took effect; its statements go one by one.
         return false;

@@ -12,6 +12,8 @@
 #include "db/value.h"
 
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +45,13 @@ class Batch {
         Done done;
         std::function<void()> action;
     };
+    // The block of a sequence of statements: its text and each statement's count of parameters. Made
+    // once for each sequence met; nothing when the statements cannot go in a block.
+    struct Block {
+        std::string text;
+        std::vector<std::size_t> params;
+    };
+    const std::optional<Block>& blockFor(const std::vector<std::string>& statements);
     // Runs the entries, their statements as one block; false when that block could not be made or
     // failed, which left nothing behind.
     bool runBlock(std::vector<Entry>& entries);
@@ -55,6 +64,7 @@ class Batch {
     std::size_t statements_ = 0;
     std::size_t params_ = 0;
     std::size_t text_ = 0;  // about how long the block's text is
+    std::map<std::vector<std::string>, std::optional<Block>> blocks_;
 };
 
 }  // namespace lumvik::db

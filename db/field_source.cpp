@@ -12,6 +12,14 @@ void FieldSource::indexColumns() {
 }
 
 int FieldSource::fieldIndex(std::string_view name) const {
+    // Most names are short: upper-cased on the stack, as fields are read for every row.
+    char upper[64];
+    if (name.size() < sizeof upper) {
+        for (std::size_t i = 0; i < name.size(); ++i)
+            upper[i] = name[i] >= 'a' && name[i] <= 'z' ? static_cast<char>(name[i] - 'a' + 'A') : name[i];
+        auto it = index_.find(std::string_view(upper, name.size()));
+        return it == index_.end() ? -1 : it->second;
+    }
     auto it = index_.find(text::upperAscii(name));
     return it == index_.end() ? -1 : it->second;
 }
