@@ -40,7 +40,10 @@ std::string shape(const std::string& sql) {
 void Profile::start() {
     watching_ = true;
     db::setStatementObserver([this](const std::string& sql, std::chrono::nanoseconds t, bool started) {
-        auto& s = spent_[shape(sql)];
+        // A statement's shape is worked out once: the observer sees every execution and every fetch.
+        auto known = shapes_.find(sql);
+        if (known == shapes_.end()) known = shapes_.emplace(sql, shape(sql)).first;
+        auto& s = spent_[known->second];
         s.time += t;
         if (started) ++s.calls;
     });

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_map>
 
 namespace lumvik::bench {
 
@@ -28,6 +29,7 @@ class Profile {
         std::uint64_t calls = 0;
     };
     std::map<std::string, Spent> spent_;
+    std::unordered_map<std::string, std::string> shapes_;  // statement text -> its shape
     bool watching_ = false;
 };
 
