@@ -145,18 +145,9 @@ void TFormLumvik::Timer1Timer() {
     if (busy_) return;
     busy_ = true;
     guarded([this] {
-        const auto claim = claimTransferState(
-            *core_, 1, [](int state) { return state != 2; }, [this] { Timer1->stop(); });
-        if (!claim) {
-            // Another station wrote the state between our read and our write: read it again at the
-            // next tick rather than overwrite it.
-            Timer1->start();
-        } else if (claim->stateRead == 2) {
-            log("自動轉入運行中..!!");
-            bsSkinButton1->setEnabled(false);
-        } else {
-            bsSkinButton1->setEnabled(true);
-        }
+        // Another station wrote the state between our read and our write: read it again at the next
+        // tick rather than overwrite it.
+        if (watchTick(*core_, [this] { Timer1->stop(); }) == WatchTick::ReadAgain) Timer1->start();
     });
     busy_ = false;
 }
