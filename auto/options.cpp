@@ -23,15 +23,17 @@ Options:
   --all-dates           verify every date, not only the chosen one
   --no-all-dates        verify the chosen date only (default: the settings file's Auto)
   --skip-collector      do not start or wait for the collector (the store is already collected)
-  --settings FILE       the settings file (default: FormLumvik.ini beside the program)
-  --connections FILE    the connection definitions (default: dbxconnections.ini beside the program)
+  --settings FILE       the settings file, which must be there (default: FormLumvik.ini beside the
+                        program)
+  --connections FILE    the connection definitions, which must be there (default: dbxconnections.ini
+                        beside the program)
   --force               run even when another station or transfer holds the transfer state
   --stats               print the counts and the work time to standard error at the end
   --summary             no transfer: print the daily summary of --date (default today) as the window's
                         log pane shows it, then remove its scratch table and view
   --help                this text
 
-An option may be given once.
+An option may be given once; --all-dates and --no-all-dates not together.
 
 Every line of the log goes to standard output (UTF-8); message boxes go to standard error as
 "warning: TEXT", "information: TEXT" and "error: TEXT".
@@ -43,7 +45,7 @@ a time (lumvik-auto.lock beside the program).
 
 Exit status: 0 the run completed; 1 refused (closed day, temporary product missing, transfer state
 held); 2 severe anomaly (bills stay inconsistent); 3 a connection failed or was lost; 4 any other
-error.
+error (bad options, a named file that is not there, a settings file that cannot be read).
 )";
 
 namespace {

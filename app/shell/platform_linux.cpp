@@ -30,14 +30,11 @@ namespace {
 // Why a file cannot be run as a program; nothing when it can.
 std::optional<std::string> whyNotRunnable(const std::filesystem::path& file) {
     struct stat status {};
-    if (::stat(file.c_str(), &status) != 0) return "not found";
+    if (::stat(file.c_str(), &status) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? "not found" : std::strerror(errno);
     if (S_ISDIR(status.st_mode)) return "a folder, not a program";
     if (!S_ISREG(status.st_mode) || ::access(file.c_str(), X_OK) != 0) return "not executable";
     return std::nullopt;
-}
-
-bool isExecutableFile(const std::filesystem::path& file) {
-    return !whyNotRunnable(file);
 }
 
 // The directories of the search path, in order.
@@ -58,7 +55,7 @@ std::vector<std::filesystem::path> searchPath() {
 
 std::optional<std::filesystem::path> findOnSearchPath(const std::string& name) {
     for (const auto& directory : searchPath())
-        if (isExecutableFile(directory / name)) return directory / name;
+        if (!whyNotRunnable(directory / name)) return directory / name;
     return std::nullopt;
 }
 
