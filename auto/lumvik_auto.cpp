@@ -9,6 +9,7 @@
 #include "transfer/run.h"
 
 #include <chrono>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -124,6 +125,17 @@ int main(int argc, char** argv) {
         return kCompleted;
     }
 
+    // A file named on the command line is meant: one that is not there is no reason to fall back on
+    // the one beside the program.
+    for (const auto& [given, what] : {std::pair{options.files.settings, "settings file"},
+                                      std::pair{options.files.connections, "connection definitions file"}}) {
+        std::error_code error;
+        if (!given.empty() && !std::filesystem::exists(given, error)) {
+            std::cerr << "error: the " << what << " " << given.string() << " does not exist\n";
+            return kOtherError;
+        }
+    }
+
     const auto system = makeSystemPlatform();
     WaitTimingPlatform platform(*system);
     HeadlessOperator op;
@@ -135,9 +147,13 @@ int main(int argc, char** argv) {
 
     try {
         form.FormCreate();
-    } catch (const std::exception& e) {
+    } catch (const db::DbError& e) {
         op.error(e.what());
         return form.erpConnected ? kOtherError : kConnectionFailed;
+    } catch (const std::exception& e) {
+        // The settings file, before any connection: not a connection failure.
+        op.error(e.what());
+        return kOtherError;
     }
     if (!applyChoices(op, platform, options)) return kOtherError;
 

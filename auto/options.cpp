@@ -4,7 +4,7 @@
 #include "base/text.h"
 
 #include <algorithm>
-#include <sstream>
+#include <set>
 
 namespace lumvik::autorun {
 
@@ -18,17 +18,22 @@ Options:
   --date YYYY/MM/DD     the business day (default: today)
   --mode 0|1|2          0 everything not yet moved, 1 the day again, 2 bills the sales-order check
                         reports (default: the settings file's Class)
-  --machines LIST|all   machine numbers to tick, comma-separated (default: all)
+  --machines LIST|all|none
+                        machine numbers to tick, comma-separated; none or "" ticks none (default: all)
   --all-dates           verify every date, not only the chosen one
   --no-all-dates        verify the chosen date only (default: the settings file's Auto)
   --skip-collector      do not start or wait for the collector (the store is already collected)
-  --settings FILE       the settings file (default: FormLumvik.ini beside the program)
-  --connections FILE    the connection definitions (default: dbxconnections.ini beside the program)
+  --settings FILE       the settings file, which must be there (default: FormLumvik.ini beside the
+                        program)
+  --connections FILE    the connection definitions, which must be there (default: dbxconnections.ini
+                        beside the program)
   --force               run even when another station or transfer holds the transfer state
   --stats               print the counts and the work time to standard error at the end
   --summary             no transfer: print the daily summary of --date (default today) as the window's
                         log pane shows it, then remove its scratch table and view
   --help                this text
+
+An option may be given once; --all-dates and --no-all-dates not together.
 
 Every line of the log goes to standard output (UTF-8); message boxes go to standard error as
 "warning: TEXT", "information: TEXT" and "error: TEXT".
@@ -40,17 +45,26 @@ a time (lumvik-auto.lock beside the program).
 
 Exit status: 0 the run completed; 1 refused (closed day, temporary product missing, transfer state
 held); 2 severe anomaly (bills stay inconsistent); 3 a connection failed or was lost; 4 any other
-error.
+error (bad options, a named file that is not there, a settings file that cannot be read).
 )";
 
 namespace {
 
-std::vector<std::string> splitList(const std::string& list) {
+// The machine numbers of a list; "none" and the empty list tick none. Nothing when an item is empty
+// ("01,,02", ","): a slip of the pen that must not quietly tick fewer machines.
+std::optional<std::vector<std::string>> machineList(const std::string& list) {
     std::vector<std::string> out;
-    std::stringstream in(list);
-    for (std::string item; std::getline(in, item, ',');)
-        if (!text::trimmed(item).empty()) out.push_back(text::trimmed(item));
-    return out;
+    const std::string whole = text::trimmed(list);
+    if (whole.empty() || whole == "none") return out;
+    std::size_t begin = 0;
+    for (;;) {
+        const std::size_t end = std::min(whole.find(',', begin), whole.size());
+        const std::string item = text::trimmed(std::string_view(whole).substr(begin, end - begin));
+        if (item.empty()) return std::nullopt;
+        out.push_back(item);
+        if (end == whole.size()) return out;
+        begin = end + 1;
+    }
 }
 
 // The options that take a value: what they do with it, or the error text when it is not theirs.
@@ -64,12 +78,13 @@ std::optional<std::string> takeValue(const std::string& option, const std::optio
         if (!mode || *mode < 0 || *mode > 2) return "--mode takes 0, 1 or 2";
         o.mode = *mode;
     } else if (option == "--machines") {
-        if (!value || text::trimmed(*value).empty())
-            return "--machines takes a list of machine numbers or all";
+        if (!value) return "--machines takes a list of machine numbers, all or none";
+        const auto list = machineList(*value);
+        if (!list) return "--machines " + *value + " has an empty item";
         if (text::trimmed(*value) == "all")
             o.machines.reset();
         else
-            o.machines = splitList(*value);
+            o.machines = *list;
     } else if (option == "--settings") {
         if (!value) return "--settings takes a file";
         o.files.settings = *value;
@@ -84,21 +99,31 @@ std::optional<std::string> takeValue(const std::string& option, const std::optio
 
 std::optional<std::string> parseOptions(const std::vector<std::string>& args, Options& o) {
     const std::vector<std::pair<std::string, bool*>> switches = {
-        {"--help", &o.help},   {"-h", &o.help},       {"--skip-collector", &o.skipCollector},
-        {"--force", &o.force}, {"--stats", &o.stats}, {"--summary", &o.summary},
+        {"--help", &o.help},       {"--skip-collector", &o.skipCollector},
+        {"--force", &o.force},     {"--stats", &o.stats},
+        {"--summary", &o.summary},
     };
     const std::vector<std::string> valued = {"--date", "--mode", "--machines", "--settings", "--connections"};
+    // A second value would silently win over the first; refused rather than guessed at.
+    std::set<std::string> given;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
+        const std::string arg = args[i] == "-h" ? "--help" : args[i];
         if (arg == "--all-dates" || arg == "--no-all-dates") {
+            if (o.allDates && *o.allDates != (arg == "--all-dates"))
+                return "--all-dates and --no-all-dates contradict each other";
+            if (o.allDates) return arg + " is given twice";
             o.allDates = arg == "--all-dates";
             continue;
         }
-        bool known = false;
-        for (const auto& [name, flag] : switches)
-            if (arg == name) *flag = known = true;
-        if (known) continue;
-        if (std::find(valued.begin(), valued.end(), arg) == valued.end()) return "unknown option " + arg;
+        const auto isSwitch = std::find_if(switches.begin(), switches.end(),
+                                           [&](const auto& entry) { return entry.first == arg; });
+        const bool isValued = std::find(valued.begin(), valued.end(), arg) != valued.end();
+        if (isSwitch == switches.end() && !isValued) return "unknown option " + args[i];
+        if (!given.insert(arg).second) return arg + " is given twice";
+        if (isSwitch != switches.end()) {
+            *isSwitch->second = true;
+            continue;
+        }
         const std::optional<std::string> value =
             i + 1 < args.size() ? std::optional<std::string>(args[++i]) : std::nullopt;
         if (auto error = takeValue(arg, value, o)) return error;

@@ -22,7 +22,7 @@ extern const char* const kUsage;
 struct Options {
     std::optional<std::string> date;
     std::optional<int> mode;
-    std::optional<std::vector<std::string>> machines;  // empty optional: all
+    std::optional<std::vector<std::string>> machines;  // empty optional: all; an empty list: none
     std::optional<bool> allDates;
     bool skipCollector = false;
     bool force = false;

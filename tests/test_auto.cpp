@@ -3,6 +3,7 @@
 
 #include "app/shell/platform.h"
 #include "app/shell/settings.h"
+#include "base/codepage.h"
 #include "db/connection_params.h"
 #include "db/test_steps.h"
 #include "tests/support/run_fixture.h"
@@ -12,6 +13,8 @@
 #include <sys/wait.h>
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
+#include <thread>
 
 using namespace lumvik;
 using namespace lumvik::testing;
@@ -61,17 +64,18 @@ class Auto : public ::testing::Test {
         store->close();
     }
 
-    void writeSettingsFor(const std::string& source, const std::string& tempProduct) {
+    void writeSettingsFor(const std::string& source, const std::string& tempProduct,
+                          const std::filesystem::path& file = {}) {
         Settings settings;
         settings.source = source;
         settings.serverKind = 1;
         settings.tempProduct = tempProduct;
-        writeSettings(dbs.dir.path() / kSettingsFileName, settings);
+        writeSettings(file.empty() ? dbs.dir.path() / kSettingsFileName : file, settings);
     }
 
-    // `environment` goes before the program: "NAME=value ...".
+    // `environment` goes before the program: "NAME=value ...". The program runs from programDir.
     Outcome runAuto(const std::string& arguments, const std::string& environment = "") {
-        const auto dir = dbs.dir.path();
+        const auto dir = programDir;
         const std::string command = "cd '" + dir.string() + "' && " + environment + " ./lumvik-auto " +
                                     arguments + " > out.txt 2> err.txt";
         const int raw = std::system(command.c_str());
@@ -83,8 +87,19 @@ class Auto : public ::testing::Test {
     }
 
     TestDatabases dbs;
+    std::filesystem::path programDir = dbs.dir.path();
     std::unique_ptr<db::Connection> erp, store;
 };
+
+// The file's bytes once it holds `expected`, or what it holds when that did not come in time.
+std::string awaitBytes(const std::filesystem::path& file, const std::string& expected) {
+    std::string bytes;
+    for (int i = 0; i < 500 && bytes != expected; ++i) {
+        if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        bytes = std::filesystem::exists(file) ? readBytes(file) : "";
+    }
+    return bytes;
+}
 
 TEST_F(Auto, ARunPrintsTheLogAndGivesTheTransferStateBack) {
     const Outcome o = runAuto("--date 2012/12/10 --skip-collector --machines 01");
@@ -175,6 +190,114 @@ TEST_F(Auto, RefusalsConnectionFailuresAndBadOptionsHaveTheirOwnStatus) {
     o = runAuto("--help");
     EXPECT_EQ(o.status, 0);
     EXPECT_NE(o.out.find("Exit status"), std::string::npos);
+}
+
+// The files named on the command line are the ones read; one that is not there, or a settings file
+// that is a folder, ends the run before anything is done (status 4).
+TEST_F(Auto, TheFilesNamedOnTheCommandLineAreTheOnesReadAndMustBeThere) {
+    writeSettingsFor(dbs.dir.file("missing.fdb"), "TEMP", dbs.dir.path() / "alt settings.ini");
+    Outcome o = runAuto("--skip-collector --settings 'alt settings.ini'");
+    EXPECT_EQ(o.status, 3) << o.err;
+    EXPECT_NE(o.err.find("missing.fdb"), std::string::npos) << o.err;
+
+    o = runAuto("--settings nowhere.ini");
+    EXPECT_EQ(o.status, 4);
+    EXPECT_EQ(o.err, "error: the settings file nowhere.ini does not exist\n");
+    o = runAuto("--connections nowhere.ini");
+    EXPECT_EQ(o.status, 4);
+    EXPECT_EQ(o.err, "error: the connection definitions file nowhere.ini does not exist\n");
+
+    const auto settings = dbs.dir.path() / kSettingsFileName;
+    std::filesystem::remove(settings);
+    std::filesystem::create_directory(settings);
+    o = runAuto("--skip-collector");
+    EXPECT_EQ(o.status, 4);
+    EXPECT_EQ(o.err, "error: Cannot read " + settings.string() + ": it is a folder\n");
+    EXPECT_EQ(scalar(*erp, "SELECT COUNT(*) FROM POS_MASTER"), "0");
+    erp->close();
+
+    // With the files beside the program broken or gone, the ones named carry the run.
+    writeSettingsFor(dbs.store, "TEMP", dbs.dir.path() / "alt settings.ini");
+    std::filesystem::rename(dbs.dir.path() / db::kConnectionsFileName, dbs.dir.path() / "erp.ini");
+    o = runAuto("--skip-collector --date 2012/12/10 --settings 'alt settings.ini' --connections erp.ini");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(scalar(*erp, "SELECT COUNT(*) FROM POS_MASTER"), "1");
+}
+
+// Machine lists: none and the empty list tick no machine, a list with an empty item is refused. An
+// option given twice, or two that contradict each other, is refused too.
+TEST_F(Auto, MachineListsAndOptionsGivenTwiceOrAgainstEachOther) {
+    for (const char* none : {"none", "''"}) {
+        std::filesystem::remove(dbs.dir.path() / "LOC_IP.TXT");
+        const Outcome o = runAuto(std::string("--skip-collector --machines ") + none);
+        EXPECT_EQ(o.status, 0) << none << ": " << o.err;
+        EXPECT_EQ(readBytes(dbs.dir.path() / "LOC_IP.TXT"), "END\r\n") << none;
+    }
+    const std::pair<const char*, const char*> refused[] = {
+        {"--machines ,,,", "error: --machines ,,, has an empty item"},
+        {"--machines 01,,02", "error: --machines 01,,02 has an empty item"},
+        {"--machines 01,", "error: --machines 01, has an empty item"},
+        {"--all-dates --no-all-dates", "error: --all-dates and --no-all-dates contradict each other"},
+        {"--no-all-dates --no-all-dates", "error: --no-all-dates is given twice"},
+        {"--date 2012/12/10 --date 2012/12/11", "error: --date is given twice"},
+        {"--stats --skip-collector --stats", "error: --stats is given twice"},
+    };
+    for (const auto& [arguments, error] : refused) {
+        const Outcome o = runAuto(arguments);
+        EXPECT_EQ(o.status, 4) << arguments;
+        EXPECT_EQ(o.err.substr(0, o.err.find('\n')), error) << arguments;
+    }
+}
+
+// A program folder whose name a command line would misread, on databases in folders named in Chinese
+// (the settings file and the connection definitions hold their paths in code page 950): the transfer
+// runs and the uploader gets its arguments whole. An uploader that cannot be started is reported.
+TEST_F(Auto, RunsFromAFolderOfAnyNameOnDatabasesInChineseFolders) {
+    const auto storeFile = dbs.dir.path() / "門市 資料" / "store.fdb";
+    const auto erpFile = dbs.dir.path() / "總部" / "erp.fdb";
+    for (const auto& [from, to] : {std::pair{dbs.store, storeFile}, std::pair{dbs.erp, erpFile}}) {
+        std::filesystem::create_directory(to.parent_path());
+        std::filesystem::rename(from, to);
+    }
+    programDir = dbs.dir.path() / "q\"x y\t$HOME;\\z 門市";
+    std::filesystem::create_directory(programDir);
+    std::filesystem::copy_file(dbs.dir.path() / "lumvik-auto", programDir / "lumvik-auto");
+    std::filesystem::copy_file(std::filesystem::path(std::getenv("LUMVIK_BIN_DIR")) / "sibling-standin",
+                               programDir / "Wendry.exe");
+    writeSettingsFor(storeFile.string(), "TEMP", programDir / kSettingsFileName);
+    std::ofstream(programDir / db::kConnectionsFileName, std::ios::binary)
+        << cp950::fromUtf8(db::connectionEntryText(erpFile.string(), kTestPassword));
+
+    Outcome o = runAuto("--date 2012/12/10 --skip-collector --mode 1");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(awaitBytes(programDir / "siblings.log", "Wendry.exe xx 2012/12/10\n"),
+              "Wendry.exe xx 2012/12/10\n");
+    auto erpConnection = embeddedConnection(erpFile.string());
+    EXPECT_EQ(rowsOf(*erpConnection, "SELECT SAL_NO, STOCK_ID FROM POS_MASTER"),
+              std::vector<std::string>{"01000001|S1"});
+    erpConnection->close();
+
+    std::filesystem::remove(programDir / "Wendry.exe");
+    std::filesystem::create_directory(programDir / "Wendry.exe");
+    o = runAuto("--date 2012/12/10 --skip-collector --mode 1");
+    EXPECT_EQ(o.status, 0) << o.err;
+    const std::string failure =
+        "cannot start " + (programDir / "Wendry.exe").string() + ": a folder, not a program";
+    EXPECT_NE(o.err.find("warning: " + failure + "\n"), std::string::npos) << o.err;
+    EXPECT_NE(o.out.find(failure + "\n"), std::string::npos) << o.out;
+}
+
+// The demo's connection definitions hold a password: readable by their owner only, also when an older
+// file was readable by all.
+TEST(Demo, WritesTheConnectionDefinitionsForItsOwnerOnly) {
+    const TempDir dir;
+    const auto definitions = dir.write(db::kConnectionsFileName, "old");
+    std::filesystem::permissions(definitions, std::filesystem::perms::all);
+    const std::string demo = std::string(std::getenv("LUMVIK_BIN_DIR")) + "/lumvik-demo";
+    ASSERT_EQ(std::system((demo + " --dir '" + dir.path().string() + "' > /dev/null").c_str()), 0);
+    EXPECT_EQ(std::filesystem::status(definitions).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_NE(readBytes(definitions).find("[Orvenna]"), std::string::npos);
 }
 
 }  // namespace

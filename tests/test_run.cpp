@@ -342,6 +342,26 @@ TEST_F(Run, FailedModeZeroMarkingEndsTheRunOnlyAfterTheFamilyIsCopied) {
     EXPECT_EQ(platform.startedCommandLines, Lines{"Harvo.exe"});
 }
 
+// A sibling that cannot be started is named with why, in the log and in a warning box, and the run goes
+// on as after a start: the collector's waits, the copy, the completion box. Each gets its arguments whole.
+TEST_F(Run, SiblingThatCannotStartIsNamedAndTheRunGoesOn) {
+    addSoundBill(0, "101/12/10", "01000001", "01", 100);
+    startUp();
+    const std::string wendry = dbs.dir.file("Wendry.exe");
+    platform.startFailures = {{"Harvo.exe", "not found beside the program or along PATH"},
+                              {wendry, "a folder, not a program"}};
+    run();
+    const std::string collector = "cannot start Harvo.exe: not found beside the program or along PATH";
+    const std::string uploader = "cannot start " + wendry + ": a folder, not a program";
+    EXPECT_EQ(op.logLines.front(), collector);
+    EXPECT_EQ(op.logLines.back(), uploader);
+    EXPECT_EQ(op.boxes, (Boxes{{Kind::Warning, collector}, kDoneBox.front(), {Kind::Warning, uploader}}));
+    EXPECT_EQ(platform.startedArguments, (std::vector<Lines>{{"Harvo.exe"}, {wendry, "xx", "2012/12/11"}}));
+    EXPECT_EQ(platform.sleeps, sleepsOf(2, 1));
+    EXPECT_EQ(erpBills(0), Lines{"2012/12/10|01000001|01"});
+    EXPECT_TRUE(op.exitEnabled);
+}
+
 // ---- The store's schema and the store connection's parameters -------------------------------------
 
 // A store without mark columns gets them; later runs change nothing. The store password follows the

@@ -347,7 +347,9 @@ TEST_F(Window, TheSummaryButtonListsTheDayAndLeavingAfterAYesDropsItsObjects) {
     // NAME to 26 and NAME2 to 25 code page 950 bytes (a Chinese character counts two), each and a blank.
     const auto listed = [](const std::string& name, std::size_t nameBytes, const std::string& name2 = "",
                            std::size_t name2Bytes = 0) {
-        return name + std::string(27 - nameBytes, ' ') + name2 + std::string(26 - name2Bytes, ' ');
+        // Each text and 20 blanks cut at 26 and 25 bytes, then a blank: an empty NAME2 gives 20 blanks.
+        return name + std::string(27 - nameBytes, ' ') + name2 +
+               std::string(std::min<std::size_t>(20, 25 - name2Bytes) + 1, ' ');
     };
     EXPECT_EQ(logLines(), (Lines{listed("總金額=NT$ 1,000", 16), listed("早班=NT$ 1,000", 14),
                                  listed("客單價=NT$ 500.00", 17, "來客數=NT$ 2", 12), "CAST .....0K"}));

@@ -1,6 +1,7 @@
 #include "transfer/costs.h"
 
 #include "base/text.h"
+#include "transfer/bill_state.h"
 #include "transfer/claimed_rows.h"
 #include "transfer/keyed_write.h"
 #include "transfer/texts.h"
@@ -50,11 +51,13 @@ void writeCostRow(const db::RowSet& row, const std::string& date, db::RowSet& lo
     // A row without line number finds the ERP row written for it before, instead of adding one
     // more on every run.
     const bool noOrdNo = row.field("ORD_NO").isNull();
-    lookup.setCommandText(
-        noOrdNo ? "Select * from POS_COST  WHERE SAL_DATE = :SAL_DATE  AND SAL_NO = :SAL_NO  AND "
-                  "ORD_NO IS NULL "
-                : "Select * from POS_COST  WHERE SAL_DATE = :SAL_DATE  AND SAL_NO = :SAL_NO  AND "
-                  "ORD_NO = :ORD_NO ");
+    // The bill's keys are compared as wide texts, as the bill copy's are: a key longer than the ERP's
+    // column (whose bill cannot be there either) finds no row instead of failing the look-up and ending
+    // the run. A line number the ERP cannot hold still fails it, so that its cost waits in the store
+    // until it is mended rather than being dropped.
+    lookup.setCommandText("Select * from POS_COST  WHERE SAL_DATE = " + wideKey(":SAL_DATE") +
+                          "  AND SAL_NO = " + wideKey(":SAL_NO") +
+                          (noOrdNo ? "  AND ORD_NO IS NULL " : "  AND ORD_NO = :ORD_NO "));
     lookup.setParam("SAL_DATE", Value(date));
     lookup.setParam("SAL_NO", Value(row.field("SAL_NO").asString()));
     if (!noOrdNo) lookup.setParam("ORD_NO", row.field("ORD_NO"));

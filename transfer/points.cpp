@@ -1,5 +1,6 @@
 #include "transfer/points.h"
 
+#include "transfer/bill_state.h"
 #include "transfer/claimed_rows.h"
 #include "transfer/keyed_write.h"
 #include "transfer/texts.h"
@@ -11,7 +12,9 @@ using db::Value;
 namespace {
 
 void writePointRow(const db::RowSet& row, const std::string& date, db::RowSet& lookup) {
-    lookup.setCommandText("Select * from POINT_MASTER  WHERE SAL_DATE = :SAL_DATE  AND SAL_NO = :SAL_NO ");
+    // Compared as wide texts: a store SAL_NO longer than the ERP's finds no row instead of failing.
+    lookup.setCommandText("Select * from POINT_MASTER  WHERE SAL_DATE = " + wideKey(":SAL_DATE") +
+                          "  AND SAL_NO = " + wideKey(":SAL_NO") + " ");
     lookup.setParam("SAL_DATE", Value(date));
     lookup.setParam("SAL_NO", Value(row.field("SAL_NO").asString()));
     lookup.open();

@@ -21,11 +21,19 @@ TransferRun::TransferRun(FormCore& form, RunOptions options) : form_(form), opti
 
 namespace {
 
-// A program in the program's directory, as a command line: quoted when the directory has blanks,
-// so that the whole path stays one program name.
-std::string programCommand(const Platform& platform, const char* program) {
-    const std::string path = (platform.programDirectory() / program).string();
-    return path.find(' ') == std::string::npos ? path : "\"" + path + "\"";
+// A program in the program's directory, by its full name.
+std::string besideUs(const Platform& platform, const char* program) {
+    return (platform.programDirectory() / program).string();
+}
+
+// Starts a sibling program. One that cannot be started is named, with why, in the log and in a
+// warning box, and the run goes on as it would after a start.
+void startSibling(FormCore& form, const std::vector<std::string>& arguments) {
+    const auto failure = form.platform().startProgram(arguments);
+    if (!failure) return;
+    const std::string text = "cannot start " + arguments.front() + ": " + *failure;
+    form.op().log(text);
+    form.op().warning(text);
 }
 
 }  // namespace
@@ -58,7 +66,7 @@ void TransferRun::tempProductCheck(const std::string& code) {
 
 void TransferRun::collectorHandOff() {
     Platform& platform = form_.platform();
-    if (!platform.windowClassExists(texts::kCollectorClass)) platform.startProgram(texts::kCollector);
+    if (!platform.windowClassExists(texts::kCollectorClass)) startSibling(form_, {texts::kCollector});
     platform.sleep(5000ms);
     do {
         platform.sleep(5000ms);
@@ -117,7 +125,7 @@ void TransferRun::bsSkinButton1Click() {
             if (form_.retryCounter > 1) {
                 op.warning(texts::kSevereAnomaly);
                 if (!platform.windowClassExists(texts::kRepairToolClass))
-                    platform.startProgram(programCommand(platform, texts::kRepairTool));
+                    startSibling(form_, {besideUs(platform, texts::kRepairTool)});
                 op.setExitEnabled(true);
                 throw Abort(QuietEnd::SevereAnomaly);
             }
@@ -163,7 +171,7 @@ void TransferRun::startUploader(const std::string& chosenDateValue) {
     const int mode = form_.op().transferMode();
     if (mode != 0 && mode != 1) return;
     const std::string date = mode == 0 ? dates::gregorianText(platform.now().date) : chosenDateValue;
-    platform.startProgram(programCommand(platform, texts::kUploader) + " xx " + date);
+    startSibling(form_, {besideUs(platform, texts::kUploader), "xx", date});
 }
 
 }  // namespace lumvik::transfer

@@ -21,10 +21,6 @@ FormCore::~FormCore() {
     SQLConnection1.close();
 }
 
-std::filesystem::path FormCore::settingsFile() const {
-    return platform_.programDirectory() / kSettingsFileName;
-}
-
 void FormCore::FormCreate() {
     totalsFinding = false;
     missingLinesFinding = false;

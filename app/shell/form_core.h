@@ -35,7 +35,9 @@ class FormCore {
 
     [[nodiscard]] Platform& platform() const { return platform_; }
     [[nodiscard]] Operator& op() const { return op_; }
-    [[nodiscard]] std::filesystem::path settingsFile() const;
+    // The settings file read at start-up and written at leaving: the one given, else FormLumvik.ini
+    // beside the program.
+    [[nodiscard]] const std::filesystem::path& settingsFile() const { return files_.settings; }
 
     // Window creation: the settings into the choices, the machine list from MCH_ITEM, disconnect.
     // A failure (the ERP database unreachable) leaves the settings loaded and the lists empty and

@@ -31,6 +31,30 @@ std::string toAnsi(const std::string& utf8) {
     return ansi;
 }
 
+std::wstring toWide(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int length =
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+    return wide;
+}
+
+// Why CreateProcess refused, in a few words.
+std::string startFailure(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return "not found";
+        case ERROR_ACCESS_DENIED:
+            return "not executable";
+        case ERROR_BAD_EXE_FORMAT:
+            return "not a program";
+        default:
+            return std::system_category().message(static_cast<int>(error));
+    }
+}
+
 class Win32Platform final : public Platform {
   public:
     Win32Platform() {
@@ -55,8 +79,23 @@ class Win32Platform final : public Platform {
         return ::GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
     }
 
-    bool startProgram(const std::string& commandLine) override {
-        return ::WinExec(toAnsi(commandLine).c_str(), SW_SHOWNORMAL) > 31;
+    // The search of CreateProcess begins with the directory of this program, then the working
+    // directory, the system's directories and PATH, as WinExec's did. The program reads its arguments
+    // back from the command line with CommandLineToArgvW's rules, which joinCommandLine follows.
+    std::optional<std::string> startProgram(const std::vector<std::string>& arguments) override {
+        if (arguments.empty() || arguments.front().empty()) return "no program named";
+        std::wstring commandLine = toWide(joinCommandLine(arguments));
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_SHOWNORMAL;
+        PROCESS_INFORMATION process{};
+        if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &process))
+            return startFailure(::GetLastError());
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+        return std::nullopt;
     }
 
     bool windowClassExists(const std::string& windowClass) const override {

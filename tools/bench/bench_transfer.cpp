@@ -57,7 +57,7 @@ class BenchPlatform : public WaitTimingPlatform {
     BenchPlatform(Platform& system, std::filesystem::path dir)
         : WaitTimingPlatform(system), dir_(std::move(dir)) {}
     std::filesystem::path programDirectory() const override { return dir_; }
-    bool startProgram(const std::string&) override { return true; }
+    std::optional<std::string> startProgram(const std::vector<std::string>&) override { return std::nullopt; }
     bool windowClassExists(const std::string&) const override { return false; }
     bool openWithDefault(const std::string&) override { return true; }
 

@@ -53,7 +53,14 @@ int main(int argc, char** argv) {
                                                         .serverKind = 1,
                                                         .allDates = false,
                                                         .tempProduct = tools::kDemoTempProduct});
-        std::ofstream(dir / db::kConnectionsFileName, std::ios::binary)
+        // It holds a password: its owner's alone, before the password is in it, also when an older
+        // file was readable by all.
+        const auto definitions = dir / db::kConnectionsFileName;
+        std::filesystem::remove(definitions);
+        std::ofstream(definitions, std::ios::binary).close();
+        std::filesystem::permissions(
+            definitions, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+        std::ofstream(definitions, std::ios::binary)
             << db::connectionEntryText(erp, db::kLinuxServerPassword);
 
         // The sibling programs are played by the stand-in, copied under their names beside the program.
