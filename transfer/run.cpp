@@ -28,6 +28,30 @@ std::string programCommand(const Platform& platform, const char* program) {
     return path.find(' ') == std::string::npos ? path : "\"" + path + "\"";
 }
 
+// A family's pass: what it copied goes on the family's account when it ends, also by a failure.
+class FamilyPass {
+  public:
+    FamilyPass(RunCounts& counts, int family)
+        : counts_(counts),
+          family_(static_cast<std::size_t>(family)),
+          bills_(counts.billsCopied),
+          lines_(counts.linesCopied) {
+        counts_.family = family;
+    }
+    ~FamilyPass() {
+        counts_.moved.bills[family_] += counts_.billsCopied - bills_;
+        counts_.moved.lines[family_] += counts_.linesCopied - lines_;
+        counts_.family = -1;
+    }
+    FamilyPass(const FamilyPass&) = delete;
+    FamilyPass& operator=(const FamilyPass&) = delete;
+
+  private:
+    RunCounts& counts_;
+    std::size_t family_;
+    std::uint64_t bills_, lines_;
+};
+
 }  // namespace
 
 void TransferRun::closedDayCheck(const std::string& chosenDateValue) {
@@ -142,6 +166,7 @@ void TransferRun::body(RunContext& run) {
     form_.CDS_STOCK.open();
 
     for (const db::Family& family : db::kFamilies) {
+        const FamilyPass pass(run.counts, family.index);
         const std::exception_ptr heldBack = prepareFamily(run, family);
         copyBills(run, family);
         closeFamily(run, family);

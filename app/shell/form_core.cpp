@@ -22,7 +22,7 @@ FormCore::~FormCore() {
 }
 
 std::filesystem::path FormCore::settingsFile() const {
-    return platform_.programDirectory() / kSettingsFileName;
+    return files_.settings;
 }
 
 void FormCore::FormCreate() {

@@ -36,6 +36,7 @@ class FormCore {
     [[nodiscard]] Platform& platform() const { return platform_; }
     [[nodiscard]] Operator& op() const { return op_; }
     [[nodiscard]] std::filesystem::path settingsFile() const;
+    [[nodiscard]] const std::filesystem::path& connectionsFile() const { return files_.connections; }
 
     // Window creation: the settings into the choices, the machine list from MCH_ITEM, disconnect.
     // A failure (the ERP database unreachable) leaves the settings loaded and the lists empty and
