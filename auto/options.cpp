@@ -127,6 +127,8 @@ std::optional<std::string> parseOptions(const std::vector<std::string>& args, Op
         if (auto error = takeValue(arg, value, o)) return error;
     }
     if (o.createIndexes && !o.check) return "--create-indexes goes with --check";
+    if (int(o.check) + int(o.summary) + int(o.history.has_value()) > 1)
+        return "--check, --summary and --history are separate runs: give one of them";
     return std::nullopt;
 }
 

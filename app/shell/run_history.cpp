@@ -82,10 +82,21 @@ void readEnd(const json::Value& line, RunRecord& run) {
     run.warnings = textsOf(line["warnings"]);
 }
 
+// A line of its own even after a line that a power cut left without its end.
+void appendLine(const std::filesystem::path& file, const std::string& line) {
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    bool glued = false;
+    if (in && in.tellg() > 0) {
+        in.seekg(-1, std::ios::end);
+        glued = in.get() != '\n';
+    }
+    appendToFile(file, (glued ? "\n" : "") + line + "\n");
+}
+
 }  // namespace
 
 void RunHistory::appendStart(const RunRecord& run) const {
-    appendToFile(file_, startFields(run, "start").dump() + "\n");
+    appendLine(file_, startFields(run, "start").dump());
 }
 
 void RunHistory::appendEnd(const RunRecord& run) const {
@@ -100,7 +111,7 @@ void RunHistory::appendEnd(const RunRecord& run) const {
     line.set("sideRows", std::move(sideRows));
     line.set("billsRecollected", run.moved.billsRecollected);
     line.set("warnings", texts(run.warnings));
-    appendToFile(file_, line.dump() + "\n");
+    appendLine(file_, line.dump());
 }
 
 std::vector<RunRecord> RunHistory::lastRuns(std::size_t count) const {

@@ -193,7 +193,9 @@ void StationCheck::checkRoundTrip(db::Side side, db::Connection& connection) {
     }
     const std::string sent = cp950::toUtf8(kRoundTripBytes);
     const std::string type = "VARCHAR(40) CHARACTER SET " + charset;
-    const std::string about = " (" + table + ".CO_NAME's character set " + charset + ")";
+    const std::string what =
+        "B4 FA B8 D5 FA 40 (" + cp950::toUtf8("\xB4\xFA\xB8\xD5") + " and the user-defined character FA 40)";
+    const std::string through = " (through " + table + ".CO_NAME's character set " + charset + ")";
     // The server compares what it received with the code page 950 bytes, and sends it back: a text
     // that came back right only because it was spoilt the same way both ways does not pass.
     db::RowSet rows(&connection, "check");
@@ -205,19 +207,15 @@ void StationCheck::checkRoundTrip(db::Side side, db::Connection& connection) {
         rows.setParam("TEXT", db::Value(sent));
         rows.open();
     } catch (const std::exception& e) {
-        report(CheckLevel::Fail, subject, "the server refused " + sent + about + ": " + e.what());
+        report(CheckLevel::Fail, subject, "the server refused " + what + through + ": " + e.what());
         return;
     }
     if (rows.field("SAME").asString() != "1")
-        report(CheckLevel::Fail, subject,
-               "the server did not receive the code page 950 bytes B4 FA B8 D5 FA 40 of " + sent + about);
+        report(CheckLevel::Fail, subject, "the server received other bytes than " + what + through);
     else if (rows.field("ECHO").asString() != sent)
-        report(CheckLevel::Fail, subject,
-               "sent " + sent + ", came back as " + rows.field("ECHO").asString() + about);
+        report(CheckLevel::Fail, subject, what + " came back as other bytes" + through);
     else
-        report(CheckLevel::Ok, subject,
-               sent + " (B4 FA B8 D5, and FA 40 user-defined) went to the server and came back unchanged" +
-                   about);
+        report(CheckLevel::Ok, subject, what + " went to the server and came back unchanged" + through);
 }
 
 }  // namespace lumvik
