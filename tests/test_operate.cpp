@@ -236,6 +236,12 @@ TEST_F(History, NormalRefusedAndKilledRunsEachLeaveTheirLines) {
     }
     o = runAuto("--history 1");
     EXPECT_EQ(linesOf(o.out).size(), 2u) << o.out;
+}
+
+TEST_F(History, AnEmptyHistoryAndOptionsThatDoNotGoTogether) {
+    Outcome o = runAuto("--history");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "no transfer recorded in " + (dbs.dir.path() / kRunHistoryFileName).string() + "\n");
     o = runAuto("--history 0");
     EXPECT_EQ(o.status, 4);
     EXPECT_NE(o.err.find("--history takes a number of runs of at least 1"), std::string::npos) << o.err;

@@ -38,6 +38,29 @@ std::vector<std::vector<std::string>> catalogueRows(db::Connection& connection, 
     return out;
 }
 
+// The active indexes of a database: their column lists by table, and every index name.
+struct IndexCatalogue {
+    std::map<std::string, std::vector<std::vector<std::string>>> columns;
+    std::set<std::string> names;
+};
+
+IndexCatalogue readIndexes(db::Connection& connection) {
+    IndexCatalogue out;
+    std::string current;
+    for (const auto& row :
+         catalogueRows(connection,
+                       "SELECT i.RDB$RELATION_NAME, i.RDB$INDEX_NAME, s.RDB$FIELD_NAME FROM RDB$INDICES i "
+                       "JOIN RDB$INDEX_SEGMENTS s ON s.RDB$INDEX_NAME = i.RDB$INDEX_NAME "
+                       "WHERE COALESCE(i.RDB$INDEX_INACTIVE, 0) = 0 "
+                       "ORDER BY i.RDB$INDEX_NAME, s.RDB$FIELD_POSITION")) {
+        if (row[1] != current) out.columns[row[0]].emplace_back();
+        current = row[1];
+        out.names.insert(row[1]);
+        out.columns[row[0]].back().push_back(row[2]);
+    }
+    return out;
+}
+
 }  // namespace
 
 void StationCheck::checkTables(db::Side side, db::Connection& connection) {
@@ -92,23 +115,9 @@ void StationCheck::checkTables(db::Side side, db::Connection& connection) {
 }
 
 std::vector<db::LookupIndex> StationCheck::checkIndexes(db::Side side, db::Connection& connection) {
-    // Every active index of a column list, by table: an index serves a look-up when its first columns
-    // are the look-up's columns, in any order.
-    std::map<std::string, std::vector<std::vector<std::string>>> indexes;
-    std::set<std::string> names;
+    IndexCatalogue indexes;
     try {
-        std::string current;
-        for (const auto& row : catalogueRows(
-                 connection,
-                 "SELECT i.RDB$RELATION_NAME, i.RDB$INDEX_NAME, s.RDB$FIELD_NAME FROM RDB$INDICES i "
-                 "JOIN RDB$INDEX_SEGMENTS s ON s.RDB$INDEX_NAME = i.RDB$INDEX_NAME "
-                 "WHERE COALESCE(i.RDB$INDEX_INACTIVE, 0) = 0 ORDER BY i.RDB$INDEX_NAME, "
-                 "s.RDB$FIELD_POSITION")) {
-            if (row[1] != current) indexes[row[0]].emplace_back();
-            current = row[1];
-            names.insert(row[1]);
-            indexes[row[0]].back().push_back(row[2]);
-        }
+        indexes = readIndexes(connection);
     } catch (const std::exception& e) {
         report(CheckLevel::Fail, std::string(sideName(side)) + " indexes", e.what());
         return {};
@@ -123,10 +132,12 @@ std::vector<db::LookupIndex> StationCheck::checkIndexes(db::Side side, db::Conne
             std::any_of(wanted.columns.begin(), wanted.columns.end(),
                         [&](const std::string& c) { return !table->second.count(c); }))
             continue;
+        // An index serves the look-up when its first columns are the look-up's, in any order (a key
+        // or a unique constraint counts too).
         std::vector<std::string> key = wanted.columns;
         std::sort(key.begin(), key.end());
         bool served = false;
-        for (const auto& segments : indexes[wanted.table]) {
+        for (const auto& segments : indexes.columns[wanted.table]) {
             if (segments.size() < key.size()) continue;
             std::vector<std::string> leading(segments.begin(),
                                              segments.begin() + static_cast<long>(key.size()));
@@ -138,9 +149,9 @@ std::vector<db::LookupIndex> StationCheck::checkIndexes(db::Side side, db::Conne
             continue;
         }
         // An index of that name on other columns would make the statement fail.
-        for (int n = 2; names.count(wanted.name); ++n)
+        for (int n = 2; indexes.names.count(wanted.name); ++n)
             wanted.name = wanted.name.substr(0, 28) + "_" + std::to_string(n);
-        names.insert(wanted.name);
+        indexes.names.insert(wanted.name);
         report(CheckLevel::Warn, std::string(sideName(side)) + " index",
                wanted.describe() + " has no look-up index, so every look-up reads the whole table: " +
                    wanted.statement() + ";");
