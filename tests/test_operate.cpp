@@ -128,6 +128,13 @@ TEST_F(Check, EachPlantedFaultHasItsLineAndStatus) {
         1);
     onErp("CREATE INDEX IX_PRODUCT_PROD_ID ON PRODUCT (PROD_ID)");
 
+    // Names held as UTF-8 refuse the Big5 bytes.
+    onErp("ALTER TABLE POS_SUB DROP CO_NAME");
+    onErp("ALTER TABLE POS_SUB ADD CO_NAME VARCHAR(40) CHARACTER SET UTF8");
+    expectOneProblem("FAIL Big5 round trip (ERP): ", "character set UTF8): ", 2);
+    onErp("ALTER TABLE POS_SUB DROP CO_NAME");
+    onErp("ALTER TABLE POS_SUB ADD CO_NAME VARCHAR(40)");
+
     onErp("INSERT INTO X_DAYPOS_MASTER (SAL_DATE) VALUES ('2012/12/10')");
     expectOneProblem("FAIL closed day: ", "2012/12/10 is closed", 2, "--check --date 2012/12/10 --mode 1");
     expectOneProblem("FAIL machines: ", "--machines names 07", 2, "--check --machines 01,07");
