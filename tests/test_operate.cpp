@@ -138,6 +138,9 @@ TEST_F(Check, EachPlantedFaultHasItsLineAndStatus) {
     onErp("INSERT INTO X_DAYPOS_MASTER (SAL_DATE) VALUES ('2012/12/10')");
     expectOneProblem("FAIL closed day: ", "2012/12/10 is closed", 2, "--check --date 2012/12/10 --mode 1");
     expectOneProblem("FAIL machines: ", "--machines names 07", 2, "--check --machines 01,07");
+    onErp("ALTER TABLE MCH_ITEM ALTER MCH_NO POSITION 2");
+    expectOneProblem("FAIL machines: ", "the first column of MCH_ITEM is MCH_NAME", 2);
+    onErp("ALTER TABLE MCH_ITEM ALTER MCH_NO POSITION 1");
 
     writeSettingsFor(dbs.dir.file("missing.fdb"), "TEMP");
     expectOneProblem("FAIL store database: ", "missing.fdb", 2);

@@ -212,6 +212,12 @@ void StationCheck::checkMachines(const CheckOptions& options) {
                "MCH_ITEM lists no machine: nothing is collected and every bill fails its machine look-up");
         return;
     }
+    // The machine list takes the table's first column for the machine number.
+    if (const std::string first = rows.columns().at(0).name; text::upperAscii(first) != "MCH_NO") {
+        report(CheckLevel::Fail, subject,
+               "the first column of MCH_ITEM is " + first + ", but the machine list takes it for MCH_NO");
+        return;
+    }
     std::string listed, unknown;
     for (const auto& number : numbers)
         listed += (listed.empty() ? "" : ", ") + number;
