@@ -4,6 +4,9 @@
 #include "app/shell/date_forms.h"
 #include "app/shell/form_core.h"
 #include "app/shell/forwarding_platform.h"
+#include "app/shell/run_history.h"
+#include "app/shell/station_check.h"
+#include "app/shell/terminal_progress.h"
 #include "auto/options.h"
 #include "summary/daily_summary.h"
 #include "transfer/run.h"
@@ -53,10 +56,11 @@ int printSummary(FormCore& form, HeadlessOperator& op, const Options& options) {
 
 // The choices of this run, the command line over the settings file; false when a machine asked for
 // is not in the list.
-bool applyChoices(HeadlessOperator& op, const Platform& platform, const Options& options) {
+bool applyChoices(HeadlessOperator& op, const Platform& platform, const Options& options, bool machineList) {
     op.setDate(options.date ? *dates::parseDate(*options.date) : platform.now().date);
     if (options.mode) op.setTransferMode(*options.mode);
     if (options.allDates) op.setAllDates(*options.allDates);
+    if (!machineList) return true;  // start-up failed: there is nothing to tick
     if (!options.machines) {
         op.tickAllMachines();
         return true;
@@ -112,6 +116,100 @@ void printStats(const transfer::RunCounts& c, std::chrono::steady_clock::duratio
     std::cerr << "\n";
 }
 
+// The station check, one line per check on standard output; its exit status.
+int printCheck(FormCore& form, const Options& options) {
+    StationCheck check(form, [](const CheckLine& line) {
+        std::cout << checkLineText(line) << "\n" << std::flush;
+    });
+    CheckOptions checkOptions;
+    if (options.date) checkOptions.date = dates::parseDate(*options.date);
+    checkOptions.mode = options.mode;
+    checkOptions.machines = options.machines;
+    checkOptions.createIndexes = options.createIndexes;
+    try {
+        return check.run(checkOptions);
+    } catch (const std::exception& e) {
+        std::cout << checkLineText({CheckLevel::Fail, "check", e.what()}) << "\n";
+        return kCheckFailed;
+    }
+}
+
+int printHistory(const Platform& platform, int count) {
+    const RunHistory history = RunHistory::ofStation(platform);
+    const auto runs = history.lastRuns(static_cast<std::size_t>(count));
+    if (runs.empty())
+        std::cout << "no transfer recorded in " << history.file().string() << "\n";
+    else
+        std::cout << historyTable(runs);
+    return kCompleted;
+}
+
+const char* outcomeOf(int status) {
+    switch (status) {
+        case kCompleted:
+            return kOutcomeCompleted;
+        case kRefused:
+            return kOutcomeRefused;
+        case kSevereAnomaly:
+            return kOutcomeSevereAnomaly;
+        case kConnectionFailed:
+            return kOutcomeConnectionFailed;
+        default:
+            return kOutcomeError;
+    }
+}
+
+// Start-up, the claims and the run, recorded in the station's history; the exit status.
+int recordedTransfer(FormCore& form, HeadlessOperator& op, WaitTimingPlatform& platform,
+                     const Options& options, TerminalProgress& progress) {
+    std::optional<int> status;
+    try {
+        form.FormCreate();
+    } catch (const db::DbError& e) {
+        op.error(e.what());
+        status = form.erpConnected ? kOtherError : kConnectionFailed;
+    } catch (const std::exception& e) {
+        // The settings file, before any connection: not a connection failure.
+        op.error(e.what());
+        status = kOtherError;
+    }
+    if (!applyChoices(op, platform, options, !status)) status = kOtherError;
+
+    RunRecorder record(RunHistory::ofStation(platform), platform, op, "lumvik-auto",
+                       [](const std::string& text) { std::cerr << "warning: " << text << "\n"; });
+    AutoClaim stateClaim(form);
+    transfer::TransferRun run(form, {.skipCollector = options.skipCollector});
+    if (!status) status = claim(stateClaim, form, options.force);
+    const bool ran = !status;
+    const auto start = std::chrono::steady_clock::now();
+    if (ran) {
+        op.onBillProgress = [&] {
+            const int family = run.counts().family;
+            progress.update(family >= 0 ? db::family(family).storeMaster : "", op.billPosition,
+                            op.billMaximum);
+        };
+        status = transferStatus(run, op);
+        op.onBillProgress = nullptr;
+        progress.clear();
+        // The state goes back whatever happened; a failure here is reported but does not hide the
+        // run's own outcome unless the run had completed.
+        try {
+            stateClaim.release();
+        } catch (const std::exception& e) {
+            op.error(e.what());
+            if (status == kCompleted) status = kOtherError;
+        }
+    }
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+
+    using Kind = HeadlessOperator::Box::Kind;
+    for (const auto& box : op.boxes)
+        if (box.kind == Kind::Warning || box.kind == Kind::Error) record.warned(box.text);
+    record.finish(outcomeOf(*status), *status, run.counts().moved);
+    if (options.stats && ran) printStats(run.counts(), elapsed, platform.waited());
+    return *status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -138,42 +236,21 @@ int main(int argc, char** argv) {
 
     const auto system = makeSystemPlatform();
     WaitTimingPlatform platform(*system);
+    if (options.history) return printHistory(platform, *options.history);
     HeadlessOperator op;
-    op.onLog = [](const std::string& line) { std::cout << line << "\n" << std::flush; };
-    op.onBox = printBox;
+    // Only a terminal shows the progress line; it is erased before any other output reaches it.
+    TerminalProgress progress(2);
+    op.onLog = [&](const std::string& line) {
+        progress.clear();
+        std::cout << line << "\n" << std::flush;
+    };
+    op.onBox = [&](const HeadlessOperator::Box& box) {
+        progress.clear();
+        printBox(box);
+    };
     FormCore form(platform, op, options.files);
 
     if (options.summary) return printSummary(form, op, options);
-
-    try {
-        form.FormCreate();
-    } catch (const db::DbError& e) {
-        op.error(e.what());
-        return form.erpConnected ? kOtherError : kConnectionFailed;
-    } catch (const std::exception& e) {
-        // The settings file, before any connection: not a connection failure.
-        op.error(e.what());
-        return kOtherError;
-    }
-    if (!applyChoices(op, platform, options)) return kOtherError;
-
-    AutoClaim stateClaim(form);
-    if (const auto refused = claim(stateClaim, form, options.force)) return *refused;
-
-    const auto start = std::chrono::steady_clock::now();
-    transfer::TransferRun run(form, {.skipCollector = options.skipCollector});
-    int status = transferStatus(run, op);
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-
-    // The state goes back whatever happened; a failure here is reported but does not hide the run's
-    // own outcome unless the run had completed.
-    try {
-        stateClaim.release();
-    } catch (const std::exception& e) {
-        op.error(e.what());
-        if (status == kCompleted) status = kOtherError;
-    }
-
-    if (options.stats) printStats(run.counts(), elapsed, platform.waited());
-    return status;
+    if (options.check) return printCheck(form, options);
+    return recordedTransfer(form, op, platform, options, progress);
 }

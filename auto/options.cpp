@@ -31,6 +31,11 @@ Options:
   --stats               print the counts and the work time to standard error at the end
   --summary             no transfer: print the daily summary of --date (default today) as the window's
                         log pane shows it, then remove its scratch table and view
+  --check               no transfer: check the station (files, both databases, tables and columns,
+                        transfer state, temporary product, machines, the day of --date, sibling
+                        programs, look-up indexes, Big5 texts), one line per check: OK, WARN or FAIL
+  --create-indexes      with --check: create the missing look-up indexes after the check
+  --history [N]         no transfer: the last N runs of this station (default 10) from lumvik-runs.jsonl
   --help                this text
 
 An option may be given once; --all-dates and --no-all-dates not together.
@@ -46,6 +51,10 @@ a time (lumvik-auto.lock beside the program).
 Exit status: 0 the run completed; 1 refused (closed day, temporary product missing, transfer state
 held); 2 severe anomaly (bills stay inconsistent); 3 a connection failed or was lost; 4 any other
 error (bad options, a named file that is not there, a settings file that cannot be read).
+--check exits 0 when every check is OK, 1 with warnings only, 2 with a failure.
+
+Every transfer adds a start line and an end line to lumvik-runs.jsonl beside the program. When
+standard error is a terminal, a progress line (table family, bills done, rate) is redrawn there.
 )";
 
 namespace {
@@ -99,9 +108,13 @@ std::optional<std::string> takeValue(const std::string& option, const std::optio
 
 std::optional<std::string> parseOptions(const std::vector<std::string>& args, Options& o) {
     const std::vector<std::pair<std::string, bool*>> switches = {
-        {"--help", &o.help},       {"--skip-collector", &o.skipCollector},
-        {"--force", &o.force},     {"--stats", &o.stats},
+        {"--help", &o.help},
+        {"--skip-collector", &o.skipCollector},
+        {"--force", &o.force},
+        {"--stats", &o.stats},
         {"--summary", &o.summary},
+        {"--check", &o.check},
+        {"--create-indexes", &o.createIndexes},
     };
     const std::vector<std::string> valued = {"--date", "--mode", "--machines", "--settings", "--connections"};
     // A second value would silently win over the first; refused rather than guessed at.
@@ -113,6 +126,15 @@ std::optional<std::string> parseOptions(const std::vector<std::string>& args, Op
                 return "--all-dates and --no-all-dates contradict each other";
             if (o.allDates) return arg + " is given twice";
             o.allDates = arg == "--all-dates";
+            continue;
+        }
+        if (arg == "--history") {
+            if (!given.insert(arg).second) return arg + " is given twice";
+            // The count is optional: a number after it is the count, anything else the next option.
+            const auto count = i + 1 < args.size() ? text::tryParseWhole(args[i + 1]) : std::nullopt;
+            if (count && *count < 1) return "--history takes a number of runs of at least 1";
+            if (count) ++i;
+            o.history = count.value_or(kHistoryRuns);
             continue;
         }
         const auto isSwitch = std::find_if(switches.begin(), switches.end(),
@@ -128,6 +150,9 @@ std::optional<std::string> parseOptions(const std::vector<std::string>& args, Op
             i + 1 < args.size() ? std::optional<std::string>(args[++i]) : std::nullopt;
         if (auto error = takeValue(arg, value, o)) return error;
     }
+    if (o.createIndexes && !o.check) return "--create-indexes goes with --check";
+    if (int(o.check) + int(o.summary) + int(o.history.has_value()) > 1)
+        return "--check, --summary and --history are separate runs: give one of them";
     return std::nullopt;
 }
 

@@ -19,6 +19,9 @@ inline constexpr int kOtherError = 4;
 
 extern const char* const kUsage;
 
+// Runs --history lists when it names no number.
+inline constexpr int kHistoryRuns = 10;
+
 struct Options {
     std::optional<std::string> date;
     std::optional<int> mode;
@@ -28,6 +31,9 @@ struct Options {
     bool force = false;
     bool stats = false;
     bool summary = false;
+    bool check = false;
+    bool createIndexes = false;
+    std::optional<int> history;  // --history [N]: the last N runs
     bool help = false;
     FormFiles files;
 };

@@ -303,6 +303,20 @@ TEST_F(Window, TheOkButtonRunsTheTransferOrRefusesItAndLeavesAWayOut) {
     EXPECT_TRUE(window->bsSkinButton2->isEnabled());
     EXPECT_EQ(erpValue("SELECT COUNT(*) FROM POS_SUB"), "2");
     EXPECT_EQ(locIp(), "01        10.0.0.01\r\nEND\r\n");
+
+    // Both presses are in the station's run history, as lumvik-auto's runs are.
+    const auto runs = RunHistory::ofStation(platform).lastRuns(10);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].program, "lumvik");
+    EXPECT_EQ(runs[0].outcome, "refused");
+    EXPECT_EQ(runs[0].warnings, Lines{"暫用商品未建檔.."});
+    EXPECT_EQ(runs[1].outcome, "completed");
+    EXPECT_EQ(runs[1].date, "2012/12/10");
+    EXPECT_EQ(runs[1].machines, Lines{"01"});
+    EXPECT_EQ(runs[1].moved.bills[0], 1u);
+    EXPECT_EQ(runs[1].moved.lines[0], 2u);
+    EXPECT_EQ(runs[1].start, "2012/12/11 09:00:00");
+    EXPECT_FALSE(runs[1].exitStatus.has_value());
 }
 
 TEST_F(Window, TheDateFieldKeepsItsLastValidDateAndThePathButtonsOpenOrPick) {

@@ -14,8 +14,8 @@ void claimRows(RunContext& run, int mode, const std::string& table, const Claim&
             {setMark, " WHERE SAL_DATE = " + text::quoted(dates::gregorianToRoc(run.chosenDate))});
 }
 
-void copyClaimedRows(RunContext& run, db::RowSet& rows, const std::string& select,
-                     const ClaimedRowCopy& copyRow, const std::function<void()>& finishErp) {
+std::size_t copyClaimedRows(RunContext& run, db::RowSet& rows, const std::string& select,
+                            const ClaimedRowCopy& copyRow, const std::function<void()>& finishErp) {
     rows.close();
     rows.setCommandText(select);
     rows.open();
@@ -28,6 +28,7 @@ void copyClaimedRows(RunContext& run, db::RowSet& rows, const std::string& selec
     }
     if (finishErp) finishErp();
     group.commit();
+    return static_cast<std::size_t>(rows.recordCount());
 }
 
 }  // namespace lumvik::transfer

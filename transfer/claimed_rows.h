@@ -34,8 +34,9 @@ using ClaimedRowCopy =
 
 // Opens the claimed rows in `rows` by `select` and copies each. The ERP writes, and `finishErp` after
 // the last row, share one transaction, committed before the caller marks the store rows moved: a stop
-// in between leaves the rows claimed, to be written again by the next run.
-void copyClaimedRows(RunContext& run, db::RowSet& rows, const std::string& select,
-                     const ClaimedRowCopy& copyRow, const std::function<void()>& finishErp = {});
+// in between leaves the rows claimed, to be written again by the next run. Returns the number of rows
+// taken up.
+std::size_t copyClaimedRows(RunContext& run, db::RowSet& rows, const std::string& select,
+                            const ClaimedRowCopy& copyRow, const std::function<void()>& finishErp = {});
 
 }  // namespace lumvik::transfer

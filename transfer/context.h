@@ -4,6 +4,7 @@
 // operator's choices, and counts for the closing report.
 
 #include "app/shell/form_core.h"
+#include "app/shell/run_history.h"
 #include "db/tables.h"
 
 #include <cstdint>
@@ -33,6 +34,8 @@ struct RunCounts {
     std::uint64_t billsCopied = 0;   // header inserts that went through
     std::uint64_t linesCopied = 0;   // line inserts that went through
     std::uint64_t billsSkipped = 0;  // exported bills
+    MovedCounts moved;               // by family and side table, for the run history
+    int family = -1;                 // the family whose bills are being copied, -1 between families
 };
 
 struct RunContext {

@@ -134,8 +134,9 @@ void closeWrittenCosts(RunContext& run, const std::vector<CostKey>& leftWaiting)
 void transferCosts(RunContext& run) {
     run.op().log(texts::kCostsLine);
     claimRows(run, run.op().transferMode(), "POS_COST", kClaimWait);
-    copyClaimedRows(run, run.form.CDS_S1, "SELECT * FROM POS_COST WHERE TRN_CODE = 'Wait' ", writeCostRow,
-                    [&] { closeWrittenCosts(run, putCostsOnLines(run)); });
+    run.counts.moved.sideRows["POS_COST"] +=
+        copyClaimedRows(run, run.form.CDS_S1, "SELECT * FROM POS_COST WHERE TRN_CODE = 'Wait' ", writeCostRow,
+                        [&] { closeWrittenCosts(run, putCostsOnLines(run)); });
     run.form.SQLQuery2.execLines(
         {"UPDATE POS_COST SET TRN_CODE = 'True' ", " WHERE TRN_CODE = 'Wait' AND P_COST <> 0 "});
 }

@@ -34,13 +34,13 @@ void transferPoints(RunContext& run) {
     FormCore& form = run.form;
     run.op().log(texts::kPointsLine);
     claimRows(run, run.op().transferMode(), "POINT_MASTER", kClaimWait);
-    copyClaimedRows(run, form.CDS_S1, "SELECT * FROM POINT_MASTER WHERE TRN_CODE = 'Wait' ", writePointRow,
-                    [&] {
-                        form.ClientDataSet1.close();
-                        form.ClientDataSet1.setCommandText(
-                            "update POINT_MASTER set TRN_CODE = 'Y' where trn_code = 'W' ");
-                        form.ClientDataSet1.execute();
-                    });
+    run.counts.moved.sideRows["POINT_MASTER"] += copyClaimedRows(
+        run, form.CDS_S1, "SELECT * FROM POINT_MASTER WHERE TRN_CODE = 'Wait' ", writePointRow, [&] {
+            form.ClientDataSet1.close();
+            form.ClientDataSet1.setCommandText(
+                "update POINT_MASTER set TRN_CODE = 'Y' where trn_code = 'W' ");
+            form.ClientDataSet1.execute();
+        });
     form.SQLQuery2.execLines({"UPDATE POINT_MASTER SET TRN_CODE = 'True' ", " WHERE TRN_CODE = 'Wait'  "});
 }
 

@@ -36,6 +36,30 @@ void startSibling(FormCore& form, const std::vector<std::string>& arguments) {
     form.op().warning(text);
 }
 
+// A family's pass: what it copied goes on the family's account when it ends, also by a failure.
+class FamilyPass {
+  public:
+    FamilyPass(RunCounts& counts, int family)
+        : counts_(counts),
+          family_(static_cast<std::size_t>(family)),
+          bills_(counts.billsCopied),
+          lines_(counts.linesCopied) {
+        counts_.family = family;
+    }
+    ~FamilyPass() {
+        counts_.moved.bills[family_] += counts_.billsCopied - bills_;
+        counts_.moved.lines[family_] += counts_.linesCopied - lines_;
+        counts_.family = -1;
+    }
+    FamilyPass(const FamilyPass&) = delete;
+    FamilyPass& operator=(const FamilyPass&) = delete;
+
+  private:
+    RunCounts& counts_;
+    std::size_t family_;
+    std::uint64_t bills_, lines_;
+};
+
 }  // namespace
 
 void TransferRun::closedDayCheck(const std::string& chosenDateValue) {
@@ -150,6 +174,7 @@ void TransferRun::body(RunContext& run) {
     form_.CDS_STOCK.open();
 
     for (const db::Family& family : db::kFamilies) {
+        const FamilyPass pass(run.counts, family.index);
         const std::exception_ptr heldBack = prepareFamily(run, family);
         copyBills(run, family);
         closeFamily(run, family);

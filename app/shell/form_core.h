@@ -38,6 +38,7 @@ class FormCore {
     // The settings file read at start-up and written at leaving: the one given, else FormLumvik.ini
     // beside the program.
     [[nodiscard]] const std::filesystem::path& settingsFile() const { return files_.settings; }
+    [[nodiscard]] const std::filesystem::path& connectionsFile() const { return files_.connections; }
 
     // Window creation: the settings into the choices, the machine list from MCH_ITEM, disconnect.
     // A failure (the ERP database unreachable) leaves the settings loaded and the lists empty and

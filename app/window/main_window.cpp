@@ -103,6 +103,8 @@ bool TFormLumvik::guarded(const std::function<void()>& handler) {
 }
 
 bool TFormLumvik::showBox(MessageBoxes::Kind kind, const std::string& text) {
+    if (recording_ && (kind == MessageBoxes::Kind::Warning || kind == MessageBoxes::Kind::Error))
+        recording_->warned(text);
     return boxes_.show(this, kind, q(text));
 }
 
@@ -116,7 +118,30 @@ void TFormLumvik::bsSkinButton1Click() {
     if (busy_) return;
     busy_ = true;
     transfer::TransferRun run(*core_);
-    const bool normal = guarded([&] { run.bsSkinButton1Click(); });
+    // The run goes into the station's history as lumvik-auto's runs do; a history that cannot be
+    // written is said in the log and stops nothing.
+    RunRecorder record(RunHistory::ofStation(*platform_), *platform_, *this, "lumvik",
+                       [this](const std::string& text) { log(text); });
+    recording_ = &record;
+    const char* outcome = kOutcomeCompleted;
+    const bool normal = guarded([&] {
+        try {
+            run.bsSkinButton1Click();
+        } catch (const transfer::Abort& quiet) {
+            outcome =
+                quiet.reason() == transfer::QuietEnd::SevereAnomaly ? kOutcomeSevereAnomaly : kOutcomeRefused;
+            throw;
+        } catch (const db::DbError& e) {
+            outcome = e.isConnectionLost() ? kOutcomeConnectionFailed : kOutcomeError;
+            throw;
+        } catch (...) {
+            outcome = kOutcomeError;
+            throw;
+        }
+    });
+    if (normal && run.connectFailure()) outcome = kOutcomeConnectionFailed;
+    recording_ = nullptr;
+    record.finish(outcome, std::nullopt, run.counts().moved);
     busy_ = false;
     // A run that ended early would otherwise leave both buttons disabled and a window without a
     // close box: the exit button comes back (the OK button stays as the run left it).

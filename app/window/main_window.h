@@ -10,6 +10,7 @@
 #include "app/shell/form_core.h"
 #include "app/shell/operator.h"
 #include "app/shell/platform.h"
+#include "app/shell/run_history.h"
 #include "app/window/controls.h"
 #include "app/window/message_boxes.h"
 #include "transfer/run.h"
@@ -144,6 +145,8 @@ class TFormLumvik : public QWidget, public Operator {
     std::unique_ptr<FormCore> core_;
     // Set while a handler that must not be interleaved (a run, a tick) is in progress.
     bool busy_ = false;
+    // The history record of the run in progress, which notes the warnings and errors shown.
+    RunRecorder* recording_ = nullptr;
 };
 
 }  // namespace lumvik
