@@ -224,11 +224,11 @@ int main(int argc, char** argv) {
     }
 
     // A file named on the command line is meant: one that is not there is no reason to fall back on
-    // the one beside the program.
+    // the one beside the program. The station check reports it as one of its failures instead.
     for (const auto& [given, what] : {std::pair{options.files.settings, "settings file"},
                                       std::pair{options.files.connections, "connection definitions file"}}) {
         std::error_code error;
-        if (!given.empty() && !std::filesystem::exists(given, error)) {
+        if (!options.check && !given.empty() && !std::filesystem::exists(given, error)) {
             std::cerr << "error: the " << what << " " << given.string() << " does not exist\n";
             return kOtherError;
         }
