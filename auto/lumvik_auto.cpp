@@ -4,6 +4,7 @@
 #include "app/shell/date_forms.h"
 #include "app/shell/form_core.h"
 #include "app/shell/forwarding_platform.h"
+#include "app/shell/station_folder.h"
 #include "auto/options.h"
 #include "summary/daily_summary.h"
 #include "transfer/run.h"
@@ -136,7 +137,15 @@ int main(int argc, char** argv) {
         }
     }
 
-    const auto system = makeSystemPlatform();
+    std::optional<std::filesystem::path> folder;
+    try {
+        folder = existingStationFolder(options.folder);
+    } catch (const std::exception& e) {
+        std::cerr << "error: " << e.what() << "\n";
+        return kOtherError;
+    }
+
+    const auto system = makeSystemPlatform(folder.value_or(std::filesystem::path()));
     WaitTimingPlatform platform(*system);
     HeadlessOperator op;
     op.onLog = [](const std::string& line) { std::cout << line << "\n" << std::flush; };

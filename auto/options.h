@@ -29,6 +29,7 @@ struct Options {
     bool stats = false;
     bool summary = false;
     bool help = false;
+    std::optional<std::string> folder;  // the station folder; else $LUMVIK_FOLDER, else the program's
     FormFiles files;
 };
 

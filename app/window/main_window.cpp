@@ -85,6 +85,10 @@ TFormLumvik::TFormLumvik(Platform& system, MessageBoxes& boxes, FormFiles files,
     Timer1->start();
 }
 
+void TFormLumvik::showStationFolder(const std::filesystem::path& folder) {
+    setWindowTitle(q("餐飲收銀檔轉入 - " + folder.string()));
+}
+
 TFormLumvik::~TFormLumvik() {
     Timer1->stop();
     guarded([this] { core_->FormDestroy(); });
