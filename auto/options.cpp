@@ -9,7 +9,7 @@
 namespace lumvik::autorun {
 
 const char* const kUsage =
-    R"(usage: lumvik-auto [options]
+    R"(Usage: lumvik-auto [options]
 
 Runs one transfer from the store database to the ERP database, as the OK button of the window does,
 with the settings file and the connection definitions of its station folder: the folder given by
