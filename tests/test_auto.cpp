@@ -81,8 +81,9 @@ class Auto : public ::testing::Test {
         const auto dir = workingDir.empty() ? programDir : workingDir;
         const auto out = dbs.dir.path() / "out.txt";
         const auto err = dbs.dir.path() / "err.txt";
-        const std::string command = "cd '" + dir.string() + "' && " + environment + " '" +
-                                    (programDir / "lumvik-auto").string() + "' " + arguments + " > '" +
+        // A station folder named in the environment of whoever runs the tests is not theirs.
+        const std::string command = "cd '" + dir.string() + "' && unset LUMVIK_FOLDER && " + environment +
+                                    " '" + (programDir / "lumvik-auto").string() + "' " + arguments + " > '" +
                                     out.string() + "' 2> '" + err.string() + "'";
         const int raw = std::system(command.c_str());
         Outcome o;
