@@ -18,7 +18,8 @@ namespace {
 // The value of --folder, the program's one option; false when the command line holds anything else.
 bool readFolderOption(int argc, char** argv, std::optional<std::string>& folder) {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--folder") != 0 || i + 1 >= argc || folder) return false;
+        if (std::strcmp(argv[i], "--folder") != 0 || i + 1 >= argc || *argv[i + 1] == 0 || folder)
+            return false;
         folder = argv[++i];
     }
     return true;
