@@ -6,6 +6,7 @@
 #include "app/shell/forwarding_platform.h"
 #include "app/shell/run_history.h"
 #include "app/shell/station_check.h"
+#include "app/shell/station_folder.h"
 #include "app/shell/terminal_progress.h"
 #include "auto/options.h"
 #include "summary/daily_summary.h"
@@ -234,7 +235,15 @@ int main(int argc, char** argv) {
         }
     }
 
-    const auto system = makeSystemPlatform();
+    std::optional<std::filesystem::path> folder;
+    try {
+        folder = existingStationFolder(options.folder);
+    } catch (const std::exception& e) {
+        std::cerr << "error: " << e.what() << "\n";
+        return kOtherError;
+    }
+
+    const auto system = makeSystemPlatform(folder.value_or(std::filesystem::path()));
     WaitTimingPlatform platform(*system);
     if (options.history) return printHistory(platform, *options.history);
     HeadlessOperator op;

@@ -9,10 +9,12 @@
 namespace lumvik::autorun {
 
 const char* const kUsage =
-    R"(usage: lumvik-auto [options]
+    R"(Usage: lumvik-auto [options]
 
 Runs one transfer from the store database to the ERP database, as the OK button of the window does,
-with the settings file and the connection definitions beside the program.
+with the settings file and the connection definitions of its station folder: the folder given by
+--folder, else the one $LUMVIK_FOLDER names, else the program's own folder. That folder also holds
+LOC_IP.TXT, the lock and the sibling programs.
 
 Options:
   --date YYYY/MM/DD     the business day (default: today)
@@ -23,10 +25,12 @@ Options:
   --all-dates           verify every date, not only the chosen one
   --no-all-dates        verify the chosen date only (default: the settings file's Auto)
   --skip-collector      do not start or wait for the collector (the store is already collected)
-  --settings FILE       the settings file, which must be there (default: FormLumvik.ini beside the
-                        program)
+  --folder DIR          the station folder, which must be there (default: $LUMVIK_FOLDER, else the
+                        program's own folder)
+  --settings FILE       the settings file, which must be there (default: FormLumvik.ini in the
+                        station folder)
   --connections FILE    the connection definitions, which must be there (default: dbxconnections.ini
-                        beside the program)
+                        in the station folder)
   --force               run even when another station or transfer holds the transfer state
   --stats               print the counts and the work time to standard error at the end
   --summary             no transfer: print the daily summary of --date (default today) as the window's
@@ -46,7 +50,7 @@ Every line of the log goes to standard output (UTF-8); message boxes go to stand
 While it runs it holds the transfer state (TRAN_STATE reads 2) and gives it back (0) when it ends,
 also when it fails. It refuses to start while the state reads 1 or 2, unless --force; a 2 left by a
 transfer from the same folder that was killed is taken over. Only one transfer runs from a folder at
-a time (lumvik-auto.lock beside the program).
+a time (lumvik-auto.lock in the station folder).
 
 Exit status: 0 the run completed; 1 refused (closed day, temporary product missing, transfer state
 held); 2 severe anomaly (bills stay inconsistent); 3 a connection failed or was lost; 4 any other
@@ -94,6 +98,9 @@ std::optional<std::string> takeValue(const std::string& option, const std::optio
             o.machines.reset();
         else
             o.machines = *list;
+    } else if (option == "--folder") {
+        if (!value || value->empty()) return "--folder takes a folder";
+        o.folder = *value;
     } else if (option == "--settings") {
         if (!value) return "--settings takes a file";
         o.files.settings = *value;
@@ -116,7 +123,8 @@ std::optional<std::string> parseOptions(const std::vector<std::string>& args, Op
         {"--check", &o.check},
         {"--create-indexes", &o.createIndexes},
     };
-    const std::vector<std::string> valued = {"--date", "--mode", "--machines", "--settings", "--connections"};
+    const std::vector<std::string> valued = {"--date",   "--mode",     "--machines",
+                                             "--folder", "--settings", "--connections"};
     // A second value would silently win over the first; refused rather than guessed at.
     std::set<std::string> given;
     for (std::size_t i = 0; i < args.size(); ++i) {

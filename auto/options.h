@@ -35,6 +35,7 @@ struct Options {
     bool createIndexes = false;
     std::optional<int> history;  // --history [N]: the last N runs
     bool help = false;
+    std::optional<std::string> folder;  // the station folder; else $LUMVIK_FOLDER, else the program's
     FormFiles files;
 };
 

@@ -1,6 +1,7 @@
 // lumvik-auto as a process: a copy of the program in a folder of its own, with its two files beside it
 // and embedded databases.
 
+#include "app/shell/date_forms.h"
 #include "app/shell/platform.h"
 #include "app/shell/settings.h"
 #include "base/codepage.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -220,6 +222,74 @@ TEST_F(Auto, RunsFromAFolderOfAnyNameOnDatabasesInChineseFolders) {
     EXPECT_NE(o.out.find(failure + "\n"), std::string::npos) << o.out;
 }
 
+std::vector<std::string> namesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A station folder apart from the program, named by --folder (relative to the working directory, and
+// over LUMVIK_FOLDER) or by LUMVIK_FOLDER alone, with the run started from a third folder: the files,
+// the marks and the sibling programs are the station's. The siblings beside the program, the program's
+// folder and the working directory are left alone.
+TEST_F(Auto, AStationFolderHoldsTheFilesTheMarksAndTheSiblings) {
+    const std::filesystem::path bin = std::getenv("LUMVIK_BIN_DIR");
+    const auto station = dbs.dir.path() / "station";
+    programDir = dbs.dir.path() / "programs";
+    workingDir = dbs.dir.path() / "elsewhere";
+    for (const auto& folder : {station, programDir, workingDir})
+        std::filesystem::create_directory(folder);
+    std::filesystem::rename(dbs.dir.path() / "lumvik-auto", programDir / "lumvik-auto");
+    for (const char* sibling : {"Harvo.exe", "Wendry.exe"}) {
+        std::filesystem::copy_file(bin / "sibling-standin", station / sibling);
+        std::filesystem::copy_file(bin / "sibling-standin", programDir / sibling);
+    }
+    for (const char* file : {kSettingsFileName, db::kConnectionsFileName})
+        std::filesystem::rename(dbs.dir.path() / file, station / file);
+    // The collector's window class in a place of this test's own, apart from other tests' collectors.
+    const std::string windows = "LUMVIK_WINDOW_DIR='" + (dbs.dir.path() / "windows").string() + "'";
+
+    Outcome o;
+    std::thread run([&] {
+        o = runAuto("--date 2012/12/10 --machines 01 --folder ../station",
+                    windows + " LUMVIK_FOLDER=/nowhere");
+    });
+    // The collector runs for a while: the transfer state is claimed by then, and its mark is written.
+    const std::string collector = awaitBytes(station / "siblings.log", "Harvo.exe\n");
+    const bool markWhileRunning = std::filesystem::exists(station / "lumvik-auto.claim");
+    run.join();
+    EXPECT_EQ(collector, "Harvo.exe\n");
+    EXPECT_TRUE(markWhileRunning);
+    EXPECT_EQ(o.status, 0) << o.err;
+    const std::string today = dates::gregorianText(makeSystemPlatform()->now().date);
+    EXPECT_EQ(awaitBytes(station / "siblings.log", "Harvo.exe\nWendry.exe xx " + today + "\n"),
+              "Harvo.exe\nWendry.exe xx " + today + "\n");
+    EXPECT_EQ(readBytes(station / "LOC_IP.TXT"), "01        10.0.0.1\r\nEND\r\n");
+    EXPECT_EQ(namesIn(station),
+              (std::vector<std::string>{"FormLumvik.ini", "Harvo.exe", "LOC_IP.TXT", "Wendry.exe",
+                                        "dbxconnections.ini", "lumvik-auto.lock", "siblings.log"}));
+    EXPECT_EQ(namesIn(programDir), (std::vector<std::string>{"Harvo.exe", "Wendry.exe", "lumvik-auto"}));
+    EXPECT_EQ(namesIn(workingDir), std::vector<std::string>{});
+    EXPECT_EQ(scalar(*erp, "SELECT COUNT(*) FROM POS_MASTER"), "1");
+    erp->close();
+
+    o = runAuto("--date 2012/12/10 --skip-collector --mode 1",
+                windows + " LUMVIK_FOLDER='" + station.string() + "'");
+    EXPECT_EQ(o.status, 0) << o.err;
+    const std::string both = "Harvo.exe\nWendry.exe xx " + today + "\nWendry.exe xx 2012/12/10\n";
+    EXPECT_EQ(awaitBytes(station / "siblings.log", both), both);
+    EXPECT_EQ(namesIn(programDir), (std::vector<std::string>{"Harvo.exe", "Wendry.exe", "lumvik-auto"}));
+    EXPECT_EQ(scalar(*erp, "SELECT STATE FROM TRAN_STATE"), "0");
+    erp->close();
+
+    // A station folder that is not there is not quietly replaced by another.
+    o = runAuto("--folder missing");
+    EXPECT_EQ(o.status, 4);
+    EXPECT_EQ(o.err, "error: the station folder " + (workingDir / "missing").string() + " does not exist\n");
+}
+
 // The demo's connection definitions hold a password: readable by their owner only, also when an older
 // file was readable by all.
 TEST(Demo, WritesTheConnectionDefinitionsForItsOwnerOnly) {
@@ -227,7 +297,7 @@ TEST(Demo, WritesTheConnectionDefinitionsForItsOwnerOnly) {
     const auto definitions = dir.write(db::kConnectionsFileName, "old");
     std::filesystem::permissions(definitions, std::filesystem::perms::all);
     const std::string demo = std::string(std::getenv("LUMVIK_BIN_DIR")) + "/lumvik-demo";
-    ASSERT_EQ(std::system((demo + " --dir '" + dir.path().string() + "' > /dev/null").c_str()), 0);
+    ASSERT_EQ(std::system((demo + " --folder '" + dir.path().string() + "' > /dev/null").c_str()), 0);
     EXPECT_EQ(std::filesystem::status(definitions).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     EXPECT_NE(readBytes(definitions).find("[Orvenna]"), std::string::npos);

@@ -23,13 +23,15 @@ class Platform {
   public:
     virtual ~Platform() = default;
 
-    // The directory that holds the program's executable file (not the working directory).
+    // The directory that holds the program's files and its sibling programs: the directory of the
+    // program's executable file (not the working directory), or the station folder the platform was
+    // made for.
     [[nodiscard]] virtual std::filesystem::path programDirectory() const = 0;
 
     [[nodiscard]] virtual bool fileExists(const std::filesystem::path& file) const = 0;
 
     // Starts a program, shown normally, without waiting for it. The first argument names it: without a
-    // directory it is looked for first in the program's directory, then along the search path. Every
+    // directory it is looked for first in programDirectory(), then along the search path. Every
     // argument reaches the program as it is, whatever it holds (blanks, quotes, tabs, $, ;), and is
     // never read by a shell. Nothing when it was started, else why not, in a few words ("not found",
     // "not executable", ...).
@@ -47,8 +49,9 @@ class Platform {
     virtual bool openWithDefault(const std::string& path) = 0;
 };
 
-// The implementation for the system the program runs on.
-[[nodiscard]] std::unique_ptr<Platform> makeSystemPlatform();
+// The implementation for the system the program runs on. Given a station folder, it answers that
+// folder as the program's directory, and looks there first for a program named without a directory.
+[[nodiscard]] std::unique_ptr<Platform> makeSystemPlatform(const std::filesystem::path& stationFolder = {});
 
 // Splits a command line the way Windows programs do: blanks separate arguments, double quotes group
 // blanks into one argument, a backslash before a quote escapes it.

@@ -281,7 +281,9 @@ bool topLevelWindowExists(const std::string& windowClass) {
 
 class LinuxPlatform final : public Platform {
   public:
-    LinuxPlatform() {
+    explicit LinuxPlatform(const std::filesystem::path& stationFolder)
+        : programDirectory_(stationFolder), station_(!stationFolder.empty()) {
+        if (station_) return;
         std::error_code error;
         const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
         if (!error) programDirectory_ = executable.parent_path();
@@ -343,16 +345,18 @@ class LinuxPlatform final : public Platform {
             if (!why) return directory / name;
             if (!firstWhy && *why != "not found") firstWhy = (directory / name).string() + " is " + *why;
         }
-        return firstWhy.value_or("not found beside the program or along PATH");
+        return firstWhy.value_or(station_ ? "not found in the station folder or along PATH"
+                                          : "not found beside the program or along PATH");
     }
 
     std::filesystem::path programDirectory_;
+    bool station_;
 };
 
 }  // namespace
 
-std::unique_ptr<Platform> makeSystemPlatform() {
-    return std::make_unique<LinuxPlatform>();
+std::unique_ptr<Platform> makeSystemPlatform(const std::filesystem::path& stationFolder) {
+    return std::make_unique<LinuxPlatform>(stationFolder);
 }
 
 WindowClassRegistration::WindowClassRegistration(const std::string& windowClass) {

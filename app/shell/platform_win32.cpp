@@ -57,7 +57,9 @@ std::string startFailure(DWORD error) {
 
 class Win32Platform final : public Platform {
   public:
-    Win32Platform() {
+    explicit Win32Platform(const std::filesystem::path& stationFolder)
+        : programDirectory_(stationFolder), station_(!stationFolder.empty()) {
+        if (station_) return;
         // The path may be longer than MAX_PATH; a full buffer means it was cut off.
         std::wstring buffer(MAX_PATH, L'\0');
         for (;;) {
@@ -80,11 +82,16 @@ class Win32Platform final : public Platform {
     }
 
     // The search of CreateProcess begins with the directory of this program, then the working
-    // directory, the system's directories and PATH, as WinExec's did. The program reads its arguments
-    // back from the command line with CommandLineToArgvW's rules, which joinCommandLine follows.
+    // directory, the system's directories and PATH, as WinExec's did; a station folder goes before
+    // them all. The program reads its arguments back from the command line with CommandLineToArgvW's
+    // rules, which joinCommandLine follows.
     std::optional<std::string> startProgram(const std::vector<std::string>& arguments) override {
         if (arguments.empty() || arguments.front().empty()) return "no program named";
-        std::wstring commandLine = toWide(joinCommandLine(arguments));
+        std::vector<std::string> named = arguments;
+        if (station_ && named.front().find_first_of("\\/:") == std::string::npos &&
+            fileExists(programDirectory_ / named.front()))
+            named.front() = (programDirectory_ / named.front()).string();
+        std::wstring commandLine = toWide(joinCommandLine(named));
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -126,12 +133,13 @@ class Win32Platform final : public Platform {
 
   private:
     std::filesystem::path programDirectory_;
+    bool station_;
 };
 
 }  // namespace
 
-std::unique_ptr<Platform> makeSystemPlatform() {
-    return std::make_unique<Win32Platform>();
+std::unique_ptr<Platform> makeSystemPlatform(const std::filesystem::path& stationFolder) {
+    return std::make_unique<Win32Platform>(stationFolder);
 }
 
 // Real windows register their classes with the system themselves.

@@ -1,15 +1,53 @@
 // The program: the one window, on the system's platform, until it closes.
+//
+//   lumvik [--folder DIR]
+// The window uses the files of the station folder given, else of the one $LUMVIK_FOLDER names, else
+// those beside the program.
 
+#include "app/shell/station_folder.h"
 #include "app/window/main_window.h"
 
 #include <QApplication>
 
+#include <cstring>
+#include <iostream>
+#include <optional>
+
+namespace {
+
+// The value of --folder, the program's one option; false when the command line holds anything else.
+bool readFolderOption(int argc, char** argv, std::optional<std::string>& folder) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--folder") != 0 || i + 1 >= argc || *argv[i + 1] == 0 || folder)
+            return false;
+        folder = argv[++i];
+    }
+    return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName("餐飲收銀檔轉入");
-    auto platform = lumvik::makeSystemPlatform();
     lumvik::DialogMessageBoxes boxes;
+    std::optional<std::string> given;
+    if (!readFolderOption(argc, argv, given)) {
+        std::cerr << "usage: lumvik [--folder DIR]\n";
+        return 4;
+    }
+    std::optional<std::filesystem::path> folder;
+    try {
+        folder = lumvik::existingStationFolder(given);
+    } catch (const std::exception& e) {
+        // Started from a menu there is no terminal to read the reason on.
+        std::cerr << "error: " << e.what() << "\n";
+        boxes.show(nullptr, lumvik::MessageBoxes::Kind::Error, QString::fromStdString(e.what()));
+        return 4;
+    }
+    auto platform = lumvik::makeSystemPlatform(folder.value_or(std::filesystem::path()));
     lumvik::TFormLumvik form(*platform, boxes);
+    if (folder) form.showStationFolder(*folder);
     form.show();
     return QApplication::exec();
 }

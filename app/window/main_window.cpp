@@ -85,6 +85,12 @@ TFormLumvik::TFormLumvik(Platform& system, MessageBoxes& boxes, FormFiles files,
     Timer1->start();
 }
 
+// The folder first, as a document's name stands before its program's; ending with the program's name,
+// the title gets no second one from Qt.
+void TFormLumvik::showStationFolder(const std::filesystem::path& folder) {
+    setWindowTitle(q(folder.string() + " — 餐飲收銀檔轉入"));
+}
+
 TFormLumvik::~TFormLumvik() {
     Timer1->stop();
     guarded([this] { core_->FormDestroy(); });

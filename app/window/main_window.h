@@ -18,6 +18,7 @@
 #include <QGroupBox>
 #include <QWidget>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -46,6 +47,10 @@ class TFormLumvik : public QWidget, public Operator {
     ~TFormLumvik() override;
 
     [[nodiscard]] FormCore& core() { return *core_; }
+
+    // The title names the station folder whose files the window uses, when they are not the ones
+    // beside the program.
+    void showStationFolder(const std::filesystem::path& folder);
 
     // Operator.
     void log(const std::string& line) override;

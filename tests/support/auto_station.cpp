@@ -63,14 +63,18 @@ void AutoStation::addSiblings() {
 }
 
 Outcome AutoStation::runAuto(const std::string& arguments, const std::string& environment) {
-    const auto dir = programDir;
-    const std::string command = "cd '" + dir.string() + "' && " + environment + " ./lumvik-auto " +
-                                arguments + " > out.txt 2> err.txt";
+    const auto dir = workingDir.empty() ? programDir : workingDir;
+    const auto out = dbs.dir.path() / "out.txt";
+    const auto err = dbs.dir.path() / "err.txt";
+    // A station folder named in the environment of whoever runs the tests is not theirs.
+    const std::string command = "cd '" + dir.string() + "' && unset LUMVIK_FOLDER && " + environment + " '" +
+                                (programDir / "lumvik-auto").string() + "' " + arguments + " > '" +
+                                out.string() + "' 2> '" + err.string() + "'";
     const int raw = std::system(command.c_str());
     Outcome o;
     o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : WIFSIGNALED(raw) ? 128 + WTERMSIG(raw) : -1;
-    o.out = readBytes(dir / "out.txt");
-    o.err = readBytes(dir / "err.txt");
+    o.out = readBytes(out);
+    o.err = readBytes(err);
     return o;
 }
 

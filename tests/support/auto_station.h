@@ -28,11 +28,13 @@ class AutoStation : public ::testing::Test {
     // Copies sibling-standin beside the program as the three sibling programs.
     void addSiblings();
 
-    // `environment` goes before the program: "NAME=value ...". The program runs from programDir.
+    // `environment` goes before the program: "NAME=value ...". The program is the copy in programDir;
+    // it runs from workingDir, or from programDir when that is empty.
     Outcome runAuto(const std::string& arguments, const std::string& environment = "");
 
     TestDatabases dbs;
     std::filesystem::path programDir = dbs.dir.path();
+    std::filesystem::path workingDir;
     std::unique_ptr<db::Connection> erp, store;
 };
 

@@ -1,10 +1,13 @@
-// Creates the demo installation beside the program: a store database with one business day, an ERP
-// database with machines and products, the settings file and the connection definitions.
+// Creates a demo station: a store database with one business day, an ERP database with machines and
+// products, the settings file, the connection definitions and the sibling programs' stand-ins. The
+// station is the folder given by --folder, else the one $LUMVIK_FOLDER names, else the program's own
+// folder; it is created when missing.
 //
-//   lumvik-demo [--dir DIR]
+//   lumvik-demo [--folder DIR]
 
 #include "app/shell/platform.h"
 #include "app/shell/settings.h"
+#include "app/shell/station_folder.h"
 #include "db/connection_params.h"
 #include "fixtures/demo_data.h"
 #include "fixtures/schema.h"
@@ -12,20 +15,38 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <optional>
 
 using namespace lumvik;
 
+namespace {
+
+// The stand-in for the sibling programs: beside this program in a build, in the package's private
+// folder (/usr/lib/lumvik) when installed. Nothing when neither has it.
+std::optional<std::filesystem::path> findStandIn(const std::filesystem::path& programDirectory) {
+    for (const auto& candidate : {programDirectory / "sibling-standin",
+                                  programDirectory / ".." / "lib" / "lumvik" / "sibling-standin"}) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error)) return candidate.lexically_normal();
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     try {
-        std::filesystem::path dir = makeSystemPlatform()->programDirectory();
+        const std::filesystem::path programDirectory = makeSystemPlatform()->programDirectory();
+        std::optional<std::string> given;
         for (int i = 1; i < argc; ++i) {
-            if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
-                dir = std::filesystem::absolute(argv[++i]);
+            if (std::strcmp(argv[i], "--folder") == 0 && i + 1 < argc && !given && *argv[i + 1] != 0) {
+                given = argv[++i];
             } else {
-                std::cerr << "usage: lumvik-demo [--dir DIR]\n";
+                std::cerr << "usage: lumvik-demo [--folder DIR]\n";
                 return 2;
             }
         }
+        const std::filesystem::path dir = requestedStationFolder(given).value_or(programDirectory);
         const auto dataDir = dir / "demo";
         std::filesystem::create_directories(dataDir);
         const std::string store = (dataDir / "store.fdb").string();
@@ -63,19 +84,24 @@ int main(int argc, char** argv) {
         std::ofstream(definitions, std::ios::binary)
             << db::connectionEntryText(erp, db::kLinuxServerPassword);
 
-        // The sibling programs are played by the stand-in, copied under their names beside the program.
-        const auto standIn = dir / "sibling-standin";
-        if (std::filesystem::exists(standIn)) {
+        // The sibling programs are played by the stand-in, copied under their names into the station.
+        const auto standIn = findStandIn(programDirectory);
+        if (standIn) {
             for (const char* sibling : {"Harvo.exe", "Quorrel.exe", "Wendry.exe"})
-                std::filesystem::copy_file(standIn, dir / sibling,
+                std::filesystem::copy_file(*standIn, dir / sibling,
                                            std::filesystem::copy_options::overwrite_existing);
             std::filesystem::remove(dir / "siblings.log");
         }
 
-        std::cout << "demo store database: " << store << "\n"
+        std::cout << "station folder:      " << dir.string() << "\n"
+                  << "demo store database: " << store << "\n"
                   << "demo ERP database:   " << erp << "\n"
                   << "settings:            " << (dir / kSettingsFileName).string() << "\n"
-                  << "connections:         " << (dir / db::kConnectionsFileName).string() << "\n";
+                  << "connections:         " << (dir / db::kConnectionsFileName).string() << "\n"
+                  << "sibling programs:    "
+                  << (standIn ? "stand-ins copied from " + standIn->string()
+                              : std::string("none (no stand-in)"))
+                  << "\n";
         return 0;
     } catch (const std::exception& e) {
         std::cerr << "lumvik-demo: " << e.what() << "\n";

@@ -3,8 +3,10 @@
 // the window as a PNG.
 //
 //   QT_QPA_PLATFORM=offscreen lumvik-screenshot FILE.png [--no-run | --summary]
-// With --summary it presses the daily-summary button instead of OK.
+// With --summary it presses the daily-summary button instead of OK. $LUMVIK_FOLDER names another
+// station folder than the program's own.
 
+#include "app/shell/station_folder.h"
 #include "app/window/main_window.h"
 
 #include <QApplication>
@@ -39,9 +41,11 @@ int main(int argc, char** argv) {
     const bool run = !(argc > 2 && std::strcmp(argv[2], "--no-run") == 0);
     const bool summary = argc > 2 && std::strcmp(argv[2], "--summary") == 0;
     QApplication::setApplicationDisplayName("餐飲收銀檔轉入");
-    auto platform = lumvik::makeSystemPlatform();
+    const auto folder = lumvik::existingStationFolder(std::nullopt);
+    auto platform = lumvik::makeSystemPlatform(folder.value_or(std::filesystem::path()));
     AnsweringBoxes boxes;
     lumvik::TFormLumvik form(*platform, boxes);
+    if (folder) form.showStationFolder(*folder);
     form.show();
     QElapsedTimer waited;
     waited.start();
