@@ -4,10 +4,12 @@
 #include "app/shell/date_forms.h"
 #include "app/shell/form_core.h"
 #include "app/shell/forwarding_platform.h"
+#include "app/shell/stop_signals.h"
 #include "auto/options.h"
 #include "summary/daily_summary.h"
 #include "transfer/run.h"
 
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 #include <string>
@@ -90,6 +92,9 @@ int transferStatus(transfer::TransferRun& run, Operator& op) {
         return run.connectFailure() ? kConnectionFailed : kCompleted;
     } catch (const transfer::Abort& quiet) {
         return quiet.reason() == transfer::QuietEnd::SevereAnomaly ? kSevereAnomaly : kRefused;
+    } catch (const db::LockTimeout& timeout) {
+        op.error(timeout.what());  // the run has logged it
+        return kOtherError;
     } catch (const db::DbError& e) {
         op.error(e.what());
         return e.isConnectionLost() ? kConnectionFailed : kOtherError;
@@ -111,9 +116,47 @@ void printStats(const transfer::RunCounts& c, std::chrono::steady_clock::duratio
     std::cerr << "\n";
 }
 
+// Everything from start-up to the end of the run, with the state claimed into `stateClaim`; its exit
+// status. A stop request passes through as db::Stopped.
+int work(FormCore& form, HeadlessOperator& op, AutoClaim& stateClaim, transfer::TransferRun& run,
+         const Options& options) {
+    if (options.summary) return printSummary(form, op, options);
+    try {
+        form.FormCreate();
+    } catch (const std::exception& e) {
+        op.error(e.what());
+        return form.erpConnected ? kOtherError : kConnectionFailed;
+    }
+    if (options.lockWait) form.setLockWait(*options.lockWait);
+    if (!applyChoices(op, form.platform(), options)) return kOtherError;
+    if (const auto refused = claim(stateClaim, form, options.force)) return *refused;
+    return transferStatus(run, op);
+}
+
+// Gives the state back when it was claimed; the status to exit with. A failure here is reported but
+// does not hide the run's own outcome unless the run had completed.
+int release(AutoClaim& stateClaim, Operator& op, int status) {
+    std::string failure;
+    try {
+        stateClaim.release();
+        return status;
+    } catch (db::LockTimeout& timeout) {
+        timeout.setStep("giving the transfer state back");
+        op.log(timeout.what());
+        failure = timeout.what();
+    } catch (const std::exception& e) {
+        failure = e.what();
+    }
+    op.error(failure);
+    return status == kCompleted ? kOtherError : status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // First, while this is the only thread and before the client library is loaded.
+    installStopSignals();
+
     Options options;
     if (const auto error = parseOptions(std::vector<std::string>(argv + 1, argv + argc), options)) {
         std::cerr << "error: " << *error << "\n(lumvik-auto --help describes the options)\n";
@@ -130,34 +173,26 @@ int main(int argc, char** argv) {
     op.onLog = [](const std::string& line) { std::cout << line << "\n" << std::flush; };
     op.onBox = printBox;
     FormCore form(platform, op, options.files);
-
-    if (options.summary) return printSummary(form, op, options);
-
-    try {
-        form.FormCreate();
-    } catch (const std::exception& e) {
-        op.error(e.what());
-        return form.erpConnected ? kOtherError : kConnectionFailed;
-    }
-    if (!applyChoices(op, platform, options)) return kOtherError;
-
     AutoClaim stateClaim(form);
-    if (const auto refused = claim(stateClaim, form, options.force)) return *refused;
+    transfer::TransferRun run(form, {.skipCollector = options.skipCollector});
 
     const auto start = std::chrono::steady_clock::now();
-    transfer::TransferRun run(form, {.skipCollector = options.skipCollector});
-    int status = transferStatus(run, op);
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-
-    // The state goes back whatever happened; a failure here is reported but does not hide the run's
-    // own outcome unless the run had completed.
+    int status = kStopped;
     try {
-        stateClaim.release();
-    } catch (const std::exception& e) {
-        op.error(e.what());
-        if (status == kCompleted) status = kOtherError;
+        status = work(form, op, stateClaim, run, options);
+    } catch (const db::Stopped& stopped) {
+        op.log(stopped.what());
+    } catch (const db::RunEnd& end) {
+        op.error(end.what());  // a lock held too long outside the run (the summary's scratch table)
+        status = kOtherError;
     }
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    // The work is over: a signal from now on stops nothing, and the clean-up's statements must run.
+    db::stop::disarm();
+    // After a stop the give-back must not wait long for a lock: the process ends within 10 seconds.
+    if (status == kStopped) form.setLockWait(std::min(form.SQLConnection1.lockWait(), 3));
+    status = release(stateClaim, op, status);
 
-    if (options.stats) printStats(run.counts(), elapsed, platform.waited());
+    if (options.stats && !options.summary) printStats(run.counts(), elapsed, platform.waited());
     return status;
 }

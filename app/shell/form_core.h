@@ -37,7 +37,8 @@ class FormCore {
     [[nodiscard]] Operator& op() const { return op_; }
     [[nodiscard]] std::filesystem::path settingsFile() const;
 
-    // Window creation: the settings into the choices, the machine list from MCH_ITEM, disconnect.
+    // Window creation: the settings into the choices (and the lock wait into both connections), the
+    // machine list from MCH_ITEM, disconnect.
     // A failure (the ERP database unreachable) leaves the settings loaded and the lists empty and
     // reaches the caller, which shows it.
     void FormCreate();
@@ -49,6 +50,12 @@ class FormCore {
     bool FormClose();
     // Window destruction: releases the transfer state once more.
     void FormDestroy();
+    // Leaving on a stop request (a signal): a close without the question. Writes the settings,
+    // releases the transfer state and removes the scratch objects.
+    void leaveOnStop();
+
+    // Seconds a statement of either connection waits for a row another connection holds.
+    void setLockWait(int seconds);
 
     // "UPDATE TRAN_STATE SET STATE = '0' " on the general ERP statement object.
     void releaseTransferState();
@@ -88,6 +95,8 @@ class FormCore {
     std::string scratchTable;
 
   private:
+    void writeSettingsFile() const;
+
     Platform& platform_;
     Operator& op_;
     FormFiles files_;

@@ -5,6 +5,7 @@
 #include "app/shell/date_forms.h"
 #include "app/shell/forwarding_platform.h"
 #include "app/shell/state_watch.h"
+#include "app/shell/stop_signals.h"
 #include "summary/daily_summary.h"
 #include "transfer/context.h"
 
@@ -96,10 +97,35 @@ bool TFormLumvik::guarded(const std::function<void()>& handler) {
         return true;
     } catch (const transfer::Abort&) {
         // A quiet end: its box has been shown already.
+    } catch (const db::Stopped& stopped) {
+        log(stopped.what());
+    } catch (const db::RunEnd& end) {
+        showBox(MessageBoxes::Kind::Error, end.what());
     } catch (const std::exception& e) {
         showBox(MessageBoxes::Kind::Error, e.what());
     }
     return false;
+}
+
+void TFormLumvik::endBusy() {
+    busy_ = false;
+    if (db::stop::requested()) leaveOnStop();
+}
+
+void TFormLumvik::stopRequested() {
+    // A box waits for an answer nobody may give; closing it lets its handler go on to the next stop.
+    if (QWidget* box = QApplication::activeModalWidget()) box->close();
+    if (!busy_) leaveOnStop();
+}
+
+void TFormLumvik::leaveOnStop() {
+    if (leavingOnStop_) return;
+    leavingOnStop_ = true;
+    Timer1->stop();
+    db::stop::disarm();
+    guarded([this] { core_->leaveOnStop(); });
+    close();
+    QCoreApplication::exit(kStoppedStatus);
 }
 
 bool TFormLumvik::showBox(MessageBoxes::Kind kind, const std::string& text) {
@@ -117,10 +143,10 @@ void TFormLumvik::bsSkinButton1Click() {
     busy_ = true;
     transfer::TransferRun run(*core_);
     const bool normal = guarded([&] { run.bsSkinButton1Click(); });
-    busy_ = false;
     // A run that ended early would otherwise leave both buttons disabled and a window without a
     // close box: the exit button comes back (the OK button stays as the run left it).
     if (!normal) setExitEnabled(true);
+    endBusy();
 }
 
 void TFormLumvik::bsSkinButton2Click() {
@@ -130,6 +156,10 @@ void TFormLumvik::bsSkinButton2Click() {
 }
 
 void TFormLumvik::closeEvent(QCloseEvent* event) {
+    if (leavingOnStop_) {
+        event->accept();
+        return;
+    }
     bool mayClose = false;
     guarded([&] { mayClose = core_->FormClose(); });
     if (mayClose) {
@@ -158,7 +188,7 @@ void TFormLumvik::Timer1Timer() {
             bsSkinButton1->setEnabled(true);
         }
     });
-    busy_ = false;
+    endBusy();
 }
 
 void TFormLumvik::SpeedButton1Click() {
@@ -183,7 +213,7 @@ void TFormLumvik::SpeedButton3Click() {
     if (busy_) return;
     busy_ = true;
     guarded([this] { summary::dailySummary(*core_); });
-    busy_ = false;
+    endBusy();
 }
 
 void TFormLumvik::SpeedButton_TMPClick() {
