@@ -5,6 +5,7 @@
 #include "db/detail/status.h"
 #include "db/run_end.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -16,7 +17,8 @@ namespace {
 struct State {
     std::mutex mutex;
     std::condition_variable changed;
-    bool requested = false;
+    // Read without the lock by every stop point, so that a statement pays one load when nobody asked.
+    std::atomic<bool> requested{false};
     bool armed = true;
     std::string cause;
     // Held while the handler is replaced or called, so that it is never called once replaced.
@@ -54,8 +56,7 @@ void request(const std::string& cause) {
 }
 
 bool requested() {
-    const std::lock_guard lock(state().mutex);
-    return state().requested;
+    return state().requested.load();
 }
 
 std::string cause() {
@@ -72,6 +73,7 @@ void setRequestHandler(std::function<void()> handler) {
 
 void point() {
     State& s = state();
+    if (!s.requested.load()) return;
     std::string cause;
     {
         const std::lock_guard lock(s.mutex);
@@ -85,7 +87,7 @@ void sleepFor(std::chrono::milliseconds duration) {
     State& s = state();
     {
         std::unique_lock lock(s.mutex);
-        s.changed.wait_for(lock, duration, [&] { return s.requested; });
+        s.changed.wait_for(lock, duration, [&] { return s.requested.load(); });
     }
     point();
 }
