@@ -164,12 +164,14 @@ pid_t ProgramFolder::start(const Environment& env, const Arguments& args) const 
     pid_t child = 0;
     const int failed = ::posix_spawn(&child, "./lumvik-auto", &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
-    return failed != 0 ? -1 : child;
+    // Never a pid of 0 or below, which a signal would take for a process group or every process.
+    if (failed != 0 || child <= 0)
+        throw std::runtime_error("lumvik-auto could not be started in " + path().string());
+    return child;
 }
 
 Exit ProgramFolder::wait(pid_t child, std::chrono::seconds limit) const {
     Exit e;
-    if (child <= 0) return e;
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (::waitpid(child, &e.raw, WNOHANG) != child) {
         if (std::chrono::steady_clock::now() > deadline) {

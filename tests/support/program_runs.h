@@ -62,7 +62,8 @@ class ProgramFolder : public TempDir {
     [[nodiscard]] Snapshot snapshot() const;
 
     // Starts the program with the extra environment (the LUMVIK_TEST_ variables of the test's own are
-    // left out) and the arguments; standard output and error go to out.txt and err.txt.
+    // left out) and the arguments; standard output and error go to out.txt and err.txt. Throws when
+    // it cannot be started.
     [[nodiscard]] pid_t start(const Environment& env = {}, const Arguments& args = kPlainRun) const;
     // Waits for it, at most `limit` (a run that hangs is killed and reported).
     [[nodiscard]] Exit wait(pid_t child, std::chrono::seconds limit = std::chrono::seconds(60)) const;
