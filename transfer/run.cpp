@@ -151,29 +151,40 @@ void TransferRun::pass(int depth) {
     if (form_.sourceConnected && form_.erpConnected) {
         // Recorded before the first change, removed once the work and its re-runs are done.
         const bool recorded = depth == 0 && op.transferMode() == 1;
-        if (recorded) writeUnfinishedRun(platform.programDirectory(), unfinishedRunOf(op));
-        bodyNamingLockStep(run);
-        if (form_.totalsFinding || form_.missingLinesFinding) {
-            if (form_.retryCounter > 1) {
-                op.warning(texts::kSevereAnomaly);
-                if (!platform.windowClassExists(texts::kRepairToolClass))
-                    platform.startProgram(programCommand(platform, texts::kRepairTool));
-                op.setExitEnabled(true);
-                // Done as far as it can be: running the day again would only end here again.
-                if (recorded) removeUnfinishedRun(platform.programDirectory());
-                throw Abort(QuietEnd::SevereAnomaly);
-            }
-            op.setTransferMode(0);
-            ++form_.retryCounter;
-            pass(depth + 1);
+        const auto folder = platform.programDirectory();
+        if (recorded) writeUnfinishedRun(folder, unfinishedRunOf(op));
+        try {
+            bodyAndRerun(run, depth);
+        } catch (const Abort& quiet) {
+            // Done as far as it can be: running the day again would only end there again.
+            if (recorded && quiet.reason() == QuietEnd::SevereAnomaly) removeUnfinishedRun(folder);
+            throw;
         }
-        op.log(texts::kCompleted);
-        if (recorded) removeUnfinishedRun(platform.programDirectory());
-        if (!form_.totalsFinding && !form_.missingLinesFinding) op.information(texts::kCompleted);
+        if (recorded) removeUnfinishedRun(folder);
     }
 
     startUploader(chosenDateValue);
     op.setExitEnabled(true);
+}
+
+void TransferRun::bodyAndRerun(RunContext& run, int depth) {
+    Operator& op = op_;
+    Platform& platform = form_.platform();
+    bodyNamingLockStep(run);
+    if (form_.totalsFinding || form_.missingLinesFinding) {
+        if (form_.retryCounter > 1) {
+            op.warning(texts::kSevereAnomaly);
+            if (!platform.windowClassExists(texts::kRepairToolClass))
+                platform.startProgram(programCommand(platform, texts::kRepairTool));
+            op.setExitEnabled(true);
+            throw Abort(QuietEnd::SevereAnomaly);
+        }
+        op.setTransferMode(0);
+        ++form_.retryCounter;
+        pass(depth + 1);
+    }
+    op.log(texts::kCompleted);
+    if (!form_.totalsFinding && !form_.missingLinesFinding) op.information(texts::kCompleted);
 }
 
 void TransferRun::bodyNamingLockStep(RunContext& run) {

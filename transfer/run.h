@@ -49,6 +49,8 @@ class TransferRun {
     bool connect();
     void body(RunContext& run);
     void bodyNamingLockStep(RunContext& run);
+    // The body, then the re-run the verification asks for, or the severe anomaly.
+    void bodyAndRerun(RunContext& run, int depth);
     void startUploader(const std::string& chosenDateValue);
 
     FormCore& form_;
