@@ -7,13 +7,16 @@
 #include "app/shell/run_history.h"
 #include "app/shell/station_check.h"
 #include "app/shell/station_folder.h"
+#include "app/shell/stop_signals.h"
 #include "app/shell/terminal_progress.h"
 #include "auto/options.h"
 #include "summary/daily_summary.h"
 #include "transfer/run.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -96,6 +99,9 @@ int transferStatus(transfer::TransferRun& run, Operator& op) {
         return run.connectFailure() ? kConnectionFailed : kCompleted;
     } catch (const transfer::Abort& quiet) {
         return quiet.reason() == transfer::QuietEnd::SevereAnomaly ? kSevereAnomaly : kRefused;
+    } catch (const db::LockTimeout& timeout) {
+        op.error(timeout.what());  // the run has logged it
+        return kOtherError;
     } catch (const db::DbError& e) {
         op.error(e.what());
         return e.isConnectionLost() ? kConnectionFailed : kOtherError;
@@ -155,14 +161,15 @@ const char* outcomeOf(int status) {
             return kOutcomeSevereAnomaly;
         case kConnectionFailed:
             return kOutcomeConnectionFailed;
+        case kStopped:
+            return kOutcomeStopped;
         default:
             return kOutcomeError;
     }
 }
 
-// Start-up, the claims and the run, recorded in the station's history; the exit status.
-int recordedTransfer(FormCore& form, HeadlessOperator& op, WaitTimingPlatform& platform,
-                     const Options& options, TerminalProgress& progress) {
+// Start-up: the settings, the machine list and this run's choices; an exit status when it failed.
+std::optional<int> startUp(FormCore& form, HeadlessOperator& op, const Options& options) {
     std::optional<int> status;
     try {
         form.FormCreate();
@@ -174,46 +181,97 @@ int recordedTransfer(FormCore& form, HeadlessOperator& op, WaitTimingPlatform& p
         op.error(e.what());
         status = kOtherError;
     }
-    if (!applyChoices(op, platform, options, !status)) status = kOtherError;
+    if (options.lockWait) form.setLockWait(*options.lockWait);
+    if (!applyChoices(op, form.platform(), options, !status)) status = kOtherError;
+    return status;
+}
 
-    RunRecorder record(RunHistory::ofStation(platform), platform, op, "lumvik-auto",
-                       [](const std::string& text) { std::cerr << "warning: " << text << "\n"; });
+// The claims and the run, its progress drawn on a terminal; the exit status. A stop request passes
+// through as db::Stopped.
+int claimedRun(FormCore& form, HeadlessOperator& op, AutoClaim& stateClaim, transfer::TransferRun& run,
+               const Options& options, TerminalProgress& progress) {
+    if (const auto refused = claim(stateClaim, form, options.force)) return *refused;
+    op.onBillProgress = [&] {
+        const int family = run.counts().family;
+        progress.update(family >= 0 ? db::family(family).storeMaster : "", op.billPosition, op.billMaximum);
+    };
+    return transferStatus(run, op);
+}
+
+// Gives the state back when it was claimed; the status to exit with. A failure here is reported but
+// does not hide the run's own outcome unless the run had completed.
+int release(AutoClaim& stateClaim, Operator& op, int status) {
+    std::string failure;
+    try {
+        stateClaim.release();
+        return status;
+    } catch (db::LockTimeout& timeout) {
+        timeout.setStep("giving the transfer state back");
+        op.log(timeout.what());
+        failure = timeout.what();
+    } catch (const std::exception& e) {
+        failure = e.what();
+    }
+    op.error(failure);
+    return status == kCompleted ? kOtherError : status;
+}
+
+// Start-up, the claims and the run, recorded in the station's history; the exit status.
+int recordedTransfer(FormCore& form, HeadlessOperator& op, WaitTimingPlatform& platform,
+                     const Options& options, TerminalProgress& progress) {
     AutoClaim stateClaim(form);
     transfer::TransferRun run(form, {.skipCollector = options.skipCollector});
-    if (!status) status = claim(stateClaim, form, options.force);
-    const bool ran = !status;
+    const auto history = [&] {
+        return RunRecorder(RunHistory::ofStation(platform), platform, op, "lumvik-auto",
+                           [](const std::string& text) { std::cerr << "warning: " << text << "\n"; });
+    };
+    std::optional<RunRecorder> record;
     const auto start = std::chrono::steady_clock::now();
-    if (ran) {
-        op.onBillProgress = [&] {
-            const int family = run.counts().family;
-            progress.update(family >= 0 ? db::family(family).storeMaster : "", op.billPosition,
-                            op.billMaximum);
-        };
-        status = transferStatus(run, op);
-        op.onBillProgress = nullptr;
-        progress.clear();
-        // The state goes back whatever happened; a failure here is reported but does not hide the
-        // run's own outcome unless the run had completed.
-        try {
-            stateClaim.release();
-        } catch (const std::exception& e) {
-            op.error(e.what());
-            if (status == kCompleted) status = kOtherError;
-        }
+    int status = kStopped;
+    try {
+        const std::optional<int> failed = startUp(form, op, options);
+        record.emplace(history());
+        status = failed ? *failed : claimedRun(form, op, stateClaim, run, options, progress);
+    } catch (const db::Stopped& stopped) {
+        op.log(stopped.what());
     }
+    op.onBillProgress = nullptr;
+    progress.clear();
     const auto elapsed = std::chrono::steady_clock::now() - start;
+    // The work is over: a signal from now on stops nothing, and the clean-up's statements must run.
+    db::stop::disarm();
+    // After a stop the give-back must not wait long for a lock: the process ends within 10 seconds.
+    if (status == kStopped) form.setLockWait(std::min(form.SQLConnection1.lockWait(), 3));
+    status = release(stateClaim, op, status);
 
+    if (!record) record.emplace(history());  // stopped during start-up
     using Kind = HeadlessOperator::Box::Kind;
     for (const auto& box : op.boxes)
-        if (box.kind == Kind::Warning || box.kind == Kind::Error) record.warned(box.text);
-    record.finish(outcomeOf(*status), *status, run.counts().moved);
-    if (options.stats && ran) printStats(run.counts(), elapsed, platform.waited());
-    return *status;
+        if (box.kind == Kind::Warning || box.kind == Kind::Error) record->warned(box.text);
+    record->finish(outcomeOf(status), status, run.counts().moved);
+    if (options.stats) printStats(run.counts(), elapsed, platform.waited());
+    return status;
+}
+
+// A job without a transfer (the summary, the check); a stop request ends it with status 5.
+int stoppable(const std::function<int()>& job) {
+    try {
+        return job();
+    } catch (const db::Stopped& stopped) {
+        std::cout << stopped.what() << "\n";
+        return kStopped;
+    } catch (const db::RunEnd& end) {
+        std::cerr << "error: " << end.what() << "\n";  // a lock held too long (the summary's scratch table)
+        return kOtherError;
+    }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // First, while this is the only thread and before the client library is loaded.
+    installStopSignals();
+
     Options options;
     if (const auto error = parseOptions(std::vector<std::string>(argv + 1, argv + argc), options)) {
         std::cerr << "error: " << *error << "\n(lumvik-auto --help describes the options)\n";
@@ -259,7 +317,7 @@ int main(int argc, char** argv) {
     };
     FormCore form(platform, op, options.files);
 
-    if (options.summary) return printSummary(form, op, options);
-    if (options.check) return printCheck(form, options);
+    if (options.summary) return stoppable([&] { return printSummary(form, op, options); });
+    if (options.check) return stoppable([&] { return printCheck(form, options); });
     return recordedTransfer(form, op, platform, options, progress);
 }

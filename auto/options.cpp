@@ -1,6 +1,7 @@
 #include "auto/options.h"
 
 #include "app/shell/date_forms.h"
+#include "app/shell/settings.h"
 #include "base/text.h"
 
 #include <algorithm>
@@ -31,6 +32,9 @@ Options:
                         station folder)
   --connections FILE    the connection definitions, which must be there (default: dbxconnections.ini
                         in the station folder)
+  --lock-wait SECONDS   how long a statement waits for a row another connection holds (an ERP user
+                        editing a bill) before the run ends, 0 to 32767, 0 not at all (default: the
+                        settings file's [Lumvik] LockWait, else 60)
   --force               run even when another station or transfer holds the transfer state
   --stats               print the counts and the work time to standard error at the end
   --summary             no transfer: print the daily summary of --date (default today) as the window's
@@ -52,12 +56,20 @@ also when it fails. It refuses to start while the state reads 1 or 2, unless --f
 transfer from the same folder that was killed is taken over. Only one transfer runs from a folder at
 a time (lumvik-auto.lock in the station folder).
 
+SIGTERM, SIGINT or SIGHUP stops the run at its next step: the unfinished statement group is rolled
+back, the transfer state given back, and it exits within 10 seconds with status 5 (a statement still
+running after a second is cancelled). A second signal ends it at once, as a kill would; the next run
+then takes the state over. A lock that another connection holds for longer than --lock-wait ends
+the run with a line naming the table and the step, and status 4; nothing is lost. A "day again" run
+(mode 1) that did not finish is done again, without the collector, by the next run before its own.
+
 Exit status: 0 the run completed; 1 refused (closed day, temporary product missing, transfer state
 held); 2 severe anomaly (bills stay inconsistent); 3 a connection failed or was lost; 4 any other
-error (bad options, a named file that is not there, a settings file that cannot be read).
---check exits 0 when every check is OK, 1 with warnings only, 2 with a failure.
+error (bad options, a named file that is not there, a settings file that cannot be read, a lock held
+too long); 5 stopped by a signal. --check exits 0 when every check is OK, 1 with warnings only, 2 with a
+failure.
 
-Every transfer adds a start line and an end line to lumvik-runs.jsonl beside the program. When
+Every transfer adds a start line and an end line to lumvik-runs.jsonl in the station folder. When
 standard error is a terminal, a progress line (table family, bills done, rate) is redrawn there.
 )";
 
@@ -101,6 +113,11 @@ std::optional<std::string> takeValue(const std::string& option, const std::optio
     } else if (option == "--folder") {
         if (!value || value->empty()) return "--folder takes a folder";
         o.folder = *value;
+    } else if (option == "--lock-wait") {
+        const auto seconds = value ? text::tryParseWhole(*value) : std::nullopt;
+        if (!seconds || *seconds < 0 || *seconds > kMaxLockWaitSeconds)
+            return "--lock-wait takes a number of seconds from 0 to " + std::to_string(kMaxLockWaitSeconds);
+        o.lockWait = *seconds;
     } else if (option == "--settings") {
         if (!value) return "--settings takes a file";
         o.files.settings = *value;
@@ -123,8 +140,8 @@ std::optional<std::string> parseOptions(const std::vector<std::string>& args, Op
         {"--check", &o.check},
         {"--create-indexes", &o.createIndexes},
     };
-    const std::vector<std::string> valued = {"--date",   "--mode",     "--machines",
-                                             "--folder", "--settings", "--connections"};
+    const std::vector<std::string> valued = {"--date",     "--mode",        "--machines", "--folder",
+                                             "--settings", "--connections", "--lock-wait"};
     // A second value would silently win over the first; refused rather than guessed at.
     std::set<std::string> given;
     for (std::size_t i = 0; i < args.size(); ++i) {

@@ -3,6 +3,7 @@
 // The command line of lumvik-auto.
 
 #include "app/shell/form_core.h"
+#include "app/shell/stop_signals.h"
 
 #include <optional>
 #include <string>
@@ -16,6 +17,7 @@ inline constexpr int kRefused = 1;
 inline constexpr int kSevereAnomaly = 2;
 inline constexpr int kConnectionFailed = 3;
 inline constexpr int kOtherError = 4;
+inline constexpr int kStopped = kStoppedStatus;
 
 extern const char* const kUsage;
 
@@ -27,6 +29,7 @@ struct Options {
     std::optional<int> mode;
     std::optional<std::vector<std::string>> machines;  // empty optional: all; an empty list: none
     std::optional<bool> allDates;
+    std::optional<int> lockWait;  // seconds; empty: the settings file's, else 60
     bool skipCollector = false;
     bool force = false;
     bool stats = false;

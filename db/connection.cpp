@@ -3,6 +3,7 @@
 #include "base/codepage.h"
 #include "base/text.h"
 #include "db/detail/dpb.h"
+#include "db/detail/open_connections.h"
 #include "db/detail/statement_scope.h"
 #include "db/detail/status.h"
 #include "db/error.h"
@@ -60,6 +61,7 @@ void Connection::open() {
         attachment_ = nullptr;
         throw st.error();
     }
+    addOpenConnection(this);
     if (afterConnect_) afterConnect_();
 }
 
@@ -73,6 +75,7 @@ void Connection::close() {
         user->connectionClosing();
     dropPrepared();
     if (attachment_ != nullptr) {
+        removeOpenConnection(this);
         Status st;
         attachment_->detach(&st);
         if (st.failed()) attachment_->release();

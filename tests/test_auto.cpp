@@ -122,9 +122,13 @@ TEST_F(Auto, RefusalsConnectionFailuresAndBadOptionsHaveTheirOwnStatus) {
     o = runAuto("--mode 5");
     EXPECT_EQ(o.status, 4);
     EXPECT_NE(o.err.find("--mode"), std::string::npos) << o.err;
+    o = runAuto("--lock-wait 40000");
+    EXPECT_EQ(o.status, 4);
+    EXPECT_NE(o.err.find("--lock-wait takes a number of seconds from 0 to 32767"), std::string::npos)
+        << o.err;
     o = runAuto("--help");
     EXPECT_EQ(o.status, 0);
-    EXPECT_NE(o.out.find("Exit status"), std::string::npos);
+    EXPECT_NE(o.out.find("5 stopped by a signal"), std::string::npos);
 }
 
 // The files named on the command line are the ones read; one that is not there, or a settings file

@@ -319,6 +319,45 @@ TEST_F(Window, TheOkButtonRunsTheTransferOrRefusesItAndLeavesAWayOut) {
     EXPECT_FALSE(runs[1].exitStatus.has_value());
 }
 
+// A signal to the window's process (here the request it becomes) stops the run at its next statement,
+// undoing the bills not yet committed, and the window leaves without asking, the state given back.
+TEST_F(Window, AStopEndsTheRunAndLeavesWithoutAsking) {
+    addBill(0, "101/12/10", "01000001", "01", 240);
+    addLine(0, "101/12/10", "01000001", 1, "A001", 2, 120);
+    store->close();
+    erp->close();
+    open();
+    window->show();
+    window->Timer1Timer();
+    window->bsSkinEdit1->setText(QString::fromStdString(dbs.store));
+    window->Edit1->setText("TEMP");
+    window->bsSkinDateEdit1->setText("2012/12/10");
+    db::setStatementObserver([](const std::string& sql, std::chrono::nanoseconds, bool started) {
+        if (started && sql.rfind("INSERT INTO POS_SUB", 0) == 0) db::stop::request("SIGTERM");
+    });
+    window->bsSkinButton1->click();
+    db::setStatementObserver({});
+    EXPECT_EQ(logLines().back(), "the transfer was stopped (SIGTERM)");
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(state(), "0");
+    EXPECT_EQ(erpValue("SELECT COUNT(*) FROM POS_MASTER"), "0");
+    EXPECT_EQ(storeValue("SELECT TRAN_CODE FROM POS_MAIN"), "Wait");
+    db::stop::reset();
+
+    // Without a run it leaves at once.
+    open();
+    window->show();
+    window->Timer1Timer();
+    EXPECT_EQ(state(), "1");
+    db::stop::request("SIGTERM");
+    window->stopRequested();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(state(), "0");
+    EXPECT_TRUE(boxes.shown.empty());
+    db::stop::reset();
+}
+
 TEST_F(Window, TheDateFieldKeepsItsLastValidDateAndThePathButtonsOpenOrPick) {
     open();
     DateField* field = window->bsSkinDateEdit1;

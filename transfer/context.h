@@ -39,13 +39,14 @@ struct RunCounts {
 };
 
 struct RunContext {
-    RunContext(FormCore& form, std::string chosenDate, std::string chosenDateValue, std::string tempProduct,
-               RunCounts& counts)
+    RunContext(FormCore& form, Operator& op, std::string chosenDate, std::string chosenDateValue,
+               std::string tempProduct, RunCounts& counts)
         : form(form),
           chosenDate(std::move(chosenDate)),
           chosenDateValue(std::move(chosenDateValue)),
           tempProduct(std::move(tempProduct)),
-          counts(counts) {}
+          counts(counts),
+          op_(op) {}
 
     FormCore& form;
     // The chosen date as the date field's text reads it (families, side tables).
@@ -57,7 +58,8 @@ struct RunContext {
     std::string tempProduct;
     RunCounts& counts;
 
-    [[nodiscard]] Operator& op() const { return form.op(); }
+    // The run's operator: the window's, or one that answers a recorded run's choices (unfinished_run.h).
+    [[nodiscard]] Operator& op() const { return op_; }
     [[nodiscard]] Platform& platform() const { return form.platform(); }
     // Today as "yyyy/mm/dd", read from the clock at the moment of the call.
     [[nodiscard]] std::string today() const;
@@ -69,6 +71,7 @@ struct RunContext {
     void fitToColumns(std::vector<db::Value>& values, const std::string& selectSql);
 
   private:
+    Operator& op_;
     std::map<std::string, std::vector<db::Column>> columns_;
 };
 

@@ -40,7 +40,8 @@ class FormCore {
     [[nodiscard]] const std::filesystem::path& settingsFile() const { return files_.settings; }
     [[nodiscard]] const std::filesystem::path& connectionsFile() const { return files_.connections; }
 
-    // Window creation: the settings into the choices, the machine list from MCH_ITEM, disconnect.
+    // Window creation: the settings into the choices (and the lock wait into both connections), the
+    // machine list from MCH_ITEM, disconnect.
     // A failure (the ERP database unreachable) leaves the settings loaded and the lists empty and
     // reaches the caller, which shows it.
     void FormCreate();
@@ -52,6 +53,12 @@ class FormCore {
     bool FormClose();
     // Window destruction: releases the transfer state once more.
     void FormDestroy();
+    // Leaving on a stop request (a signal): a close without the question. Writes the settings,
+    // releases the transfer state and removes the scratch objects.
+    void leaveOnStop();
+
+    // Seconds a statement of either connection waits for a row another connection holds.
+    void setLockWait(int seconds);
 
     // "UPDATE TRAN_STATE SET STATE = '0' " on the general ERP statement object.
     void releaseTransferState();
@@ -91,6 +98,8 @@ class FormCore {
     std::string scratchTable;
 
   private:
+    void writeSettingsFile() const;
+
     Platform& platform_;
     Operator& op_;
     FormFiles files_;

@@ -41,6 +41,7 @@ class Platform {
     // Whether a top-level window of this window class exists.
     [[nodiscard]] virtual bool windowClassExists(const std::string& windowClass) const = 0;
 
+    // A stop request (db/stop_request.h) ends the system's sleep early with the stop.
     virtual void sleep(std::chrono::milliseconds duration) = 0;
 
     [[nodiscard]] virtual LocalTime now() const = 0;

@@ -1,5 +1,7 @@
 #include "app/shell/platform.h"
 
+#include "db/stop_request.h"
+
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -307,7 +309,7 @@ class LinuxPlatform final : public Platform {
         return registrationHeld(windowClass) || x11::topLevelWindowExists(windowClass);
     }
 
-    void sleep(std::chrono::milliseconds duration) override { std::this_thread::sleep_for(duration); }
+    void sleep(std::chrono::milliseconds duration) override { db::stop::sleepFor(duration); }
 
     LocalTime now() const override {
         using namespace std::chrono;

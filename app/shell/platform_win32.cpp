@@ -1,5 +1,7 @@
 #include "app/shell/platform.h"
 
+#include "db/stop_request.h"
+
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -109,11 +111,7 @@ class Win32Platform final : public Platform {
         return ::FindWindowA(toAnsi(windowClass).c_str(), nullptr) != nullptr;
     }
 
-    void sleep(std::chrono::milliseconds duration) override {
-        // INFINITE would never return; a longer wait is cut just short of it.
-        const auto count = std::clamp<std::chrono::milliseconds::rep>(duration.count(), 0, INFINITE - 1);
-        ::Sleep(static_cast<DWORD>(count));
-    }
+    void sleep(std::chrono::milliseconds duration) override { db::stop::sleepFor(duration); }
 
     LocalTime now() const override {
         using namespace std::chrono;

@@ -43,6 +43,7 @@ inline constexpr const char* kOutcomeRefused = "refused";
 inline constexpr const char* kOutcomeSevereAnomaly = "severe anomaly";
 inline constexpr const char* kOutcomeConnectionFailed = "connection failed";
 inline constexpr const char* kOutcomeError = "error";
+inline constexpr const char* kOutcomeStopped = "stopped";
 
 struct RunRecord {
     std::string id;

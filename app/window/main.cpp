@@ -5,9 +5,11 @@
 // those beside the program.
 
 #include "app/shell/station_folder.h"
+#include "app/shell/stop_signals.h"
 #include "app/window/main_window.h"
 
 #include <QApplication>
+#include <QMetaObject>
 
 #include <cstring>
 #include <iostream>
@@ -28,6 +30,8 @@ bool readFolderOption(int argc, char** argv, std::optional<std::string>& folder)
 }  // namespace
 
 int main(int argc, char** argv) {
+    // First, while this is the only thread and before the client library is loaded.
+    lumvik::installStopSignals();
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName("餐飲收銀檔轉入");
     lumvik::DialogMessageBoxes boxes;
@@ -49,5 +53,12 @@ int main(int argc, char** argv) {
     lumvik::TFormLumvik form(*platform, boxes);
     if (folder) form.showStationFolder(*folder);
     form.show();
-    return QApplication::exec();
+    // The request comes on the signal thread; the window acts on its own thread.
+    lumvik::db::stop::setRequestHandler([&form] {
+        QMetaObject::invokeMethod(
+            &form, [&form] { form.stopRequested(); }, Qt::QueuedConnection);
+    });
+    const int status = QApplication::exec();
+    lumvik::db::stop::setRequestHandler({});
+    return status;
 }

@@ -5,6 +5,7 @@
 #include "app/shell/date_forms.h"
 #include "app/shell/forwarding_platform.h"
 #include "app/shell/state_watch.h"
+#include "app/shell/stop_signals.h"
 #include "summary/daily_summary.h"
 #include "transfer/context.h"
 
@@ -102,10 +103,35 @@ bool TFormLumvik::guarded(const std::function<void()>& handler) {
         return true;
     } catch (const transfer::Abort&) {
         // A quiet end: its box has been shown already.
+    } catch (const db::Stopped& stopped) {
+        log(stopped.what());
+    } catch (const db::RunEnd& end) {
+        showBox(MessageBoxes::Kind::Error, end.what());
     } catch (const std::exception& e) {
         showBox(MessageBoxes::Kind::Error, e.what());
     }
     return false;
+}
+
+void TFormLumvik::endBusy() {
+    busy_ = false;
+    if (db::stop::requested()) leaveOnStop();
+}
+
+void TFormLumvik::stopRequested() {
+    // A box waits for an answer nobody may give; closing it lets its handler go on to the next stop.
+    if (QWidget* box = QApplication::activeModalWidget()) box->close();
+    if (!busy_) leaveOnStop();
+}
+
+void TFormLumvik::leaveOnStop() {
+    if (leavingOnStop_) return;
+    leavingOnStop_ = true;
+    Timer1->stop();
+    db::stop::disarm();
+    guarded([this] { core_->leaveOnStop(); });
+    close();
+    QCoreApplication::exit(kStoppedStatus);
 }
 
 bool TFormLumvik::showBox(MessageBoxes::Kind kind, const std::string& text) {
@@ -137,6 +163,9 @@ void TFormLumvik::bsSkinButton1Click() {
             outcome =
                 quiet.reason() == transfer::QuietEnd::SevereAnomaly ? kOutcomeSevereAnomaly : kOutcomeRefused;
             throw;
+        } catch (const db::Stopped&) {
+            outcome = kOutcomeStopped;
+            throw;
         } catch (const db::DbError& e) {
             outcome = e.isConnectionLost() ? kOutcomeConnectionFailed : kOutcomeError;
             throw;
@@ -148,10 +177,10 @@ void TFormLumvik::bsSkinButton1Click() {
     if (normal && run.connectFailure()) outcome = kOutcomeConnectionFailed;
     recording_ = nullptr;
     record.finish(outcome, std::nullopt, run.counts().moved);
-    busy_ = false;
     // A run that ended early would otherwise leave both buttons disabled and a window without a
     // close box: the exit button comes back (the OK button stays as the run left it).
     if (!normal) setExitEnabled(true);
+    endBusy();
 }
 
 void TFormLumvik::bsSkinButton2Click() {
@@ -161,6 +190,10 @@ void TFormLumvik::bsSkinButton2Click() {
 }
 
 void TFormLumvik::closeEvent(QCloseEvent* event) {
+    if (leavingOnStop_) {
+        event->accept();
+        return;
+    }
     bool mayClose = false;
     guarded([&] { mayClose = core_->FormClose(); });
     if (mayClose) {
@@ -180,7 +213,7 @@ void TFormLumvik::Timer1Timer() {
         // tick rather than overwrite it.
         if (watchTick(*core_, [this] { Timer1->stop(); }) == WatchTick::ReadAgain) Timer1->start();
     });
-    busy_ = false;
+    endBusy();
 }
 
 void TFormLumvik::SpeedButton1Click() {
@@ -205,7 +238,7 @@ void TFormLumvik::SpeedButton3Click() {
     if (busy_) return;
     busy_ = true;
     guarded([this] { summary::dailySummary(*core_); });
-    busy_ = false;
+    endBusy();
 }
 
 void TFormLumvik::SpeedButton_TMPClick() {

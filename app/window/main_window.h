@@ -97,6 +97,11 @@ class TFormLumvik : public QWidget, public Operator {
     void SpeedButton3Click();
     void SpeedButton_TMPClick();
 
+    // A stop request (a signal to the process; called on the window's thread): the run in progress
+    // stops at its next step, then the window leaves without the question, giving the state back, and
+    // the event loop ends with the stopped status. A box open meanwhile is closed.
+    void stopRequested();
+
     // The open-file dialog ("Open file", "All files|*.*", one existing file); tests replace it.
     std::function<QString(QWidget* parent)> openFileDialog;
 
@@ -144,6 +149,9 @@ class TFormLumvik : public QWidget, public Operator {
     // a quiet end shows nothing. True when `handler` ended normally.
     bool guarded(const std::function<void()>& handler);
     bool showBox(MessageBoxes::Kind kind, const std::string& text);
+    // Ends a handler that must not be interleaved; leaves when a stop was requested meanwhile.
+    void endBusy();
+    void leaveOnStop();
 
     MessageBoxes& boxes_;
     std::unique_ptr<PaintingPlatform> platform_;
@@ -152,6 +160,7 @@ class TFormLumvik : public QWidget, public Operator {
     bool busy_ = false;
     // The history record of the run in progress, which notes the warnings and errors shown.
     RunRecorder* recording_ = nullptr;
+    bool leavingOnStop_ = false;
 };
 
 }  // namespace lumvik
