@@ -220,7 +220,11 @@ int main(int argc, char** argv) {
     QPixmap picture = form.grab();
     if (options->numbers) drawNumbers(picture, form);
     const bool saved = savePicture(picture, options->picture);
-    form.core().releaseTransferState();
+    try {
+        form.core().releaseTransferState();
+    } catch (const std::exception& e) {
+        std::cerr << "the transfer state was not given back: " << e.what() << "\n";
+    }
     if (!boxes.saved()) std::cerr << "no box was shown to picture\n";
     return saved && boxes.saved() ? 0 : 1;
 }
