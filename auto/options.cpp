@@ -57,7 +57,7 @@ held); 2 severe anomaly (bills stay inconsistent); 3 a connection failed or was 
 error (bad options, a named file that is not there, a settings file that cannot be read).
 --check exits 0 when every check is OK, 1 with warnings only, 2 with a failure.
 
-Every transfer adds a start line and an end line to lumvik-runs.jsonl beside the program. When
+Every transfer adds a start line and an end line to lumvik-runs.jsonl in the station folder. When
 standard error is a terminal, a progress line (table family, bills done, rate) is redrawn there.
 )";
 

@@ -269,7 +269,8 @@ TEST_F(Auto, AStationFolderHoldsTheFilesTheMarksAndTheSiblings) {
     EXPECT_EQ(readBytes(station / "LOC_IP.TXT"), "01        10.0.0.1\r\nEND\r\n");
     EXPECT_EQ(namesIn(station),
               (std::vector<std::string>{"FormLumvik.ini", "Harvo.exe", "LOC_IP.TXT", "Wendry.exe",
-                                        "dbxconnections.ini", "lumvik-auto.lock", "siblings.log"}));
+                                        "dbxconnections.ini", "lumvik-auto.lock", "lumvik-runs.jsonl",
+                                        "siblings.log"}));
     EXPECT_EQ(namesIn(programDir), (std::vector<std::string>{"Harvo.exe", "Wendry.exe", "lumvik-auto"}));
     EXPECT_EQ(namesIn(workingDir), std::vector<std::string>{});
     EXPECT_EQ(scalar(*erp, "SELECT COUNT(*) FROM POS_MASTER"), "1");
