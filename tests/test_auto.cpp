@@ -296,16 +296,25 @@ TEST_F(Auto, AStationFolderHoldsTheFilesTheMarksAndTheSiblings) {
 }
 
 // The demo's connection definitions hold a password: readable by their owner only, also when an older
-// file was readable by all.
-TEST(Demo, WritesTheConnectionDefinitionsForItsOwnerOnly) {
+// file was readable by all. Like the settings, they name the databases in code page 950, so that a
+// station folder named in Chinese works.
+TEST(Demo, WritesTheConnectionDefinitionsForItsOwnerOnlyInCodePage950) {
     const TempDir dir;
-    const auto definitions = dir.write(db::kConnectionsFileName, "old");
+    const auto station = dir.path() / "台北店";
+    std::filesystem::create_directory(station);
+    const auto definitions = station / db::kConnectionsFileName;
+    std::ofstream(definitions) << "old";
     std::filesystem::permissions(definitions, std::filesystem::perms::all);
     const std::string demo = std::string(std::getenv("LUMVIK_BIN_DIR")) + "/lumvik-demo";
-    ASSERT_EQ(std::system((demo + " --folder '" + dir.path().string() + "' > /dev/null").c_str()), 0);
+    ASSERT_EQ(std::system((demo + " --folder '" + station.string() + "' > /dev/null").c_str()), 0);
     EXPECT_EQ(std::filesystem::status(definitions).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-    EXPECT_NE(readBytes(definitions).find("[Orvenna]"), std::string::npos);
+    const std::string written = readBytes(definitions);
+    EXPECT_NE(written.find("[Orvenna]"), std::string::npos);
+    EXPECT_NE(written.find("Database=" + cp950::fromUtf8((station / "demo" / "erp.fdb").string()) + "\r\n"),
+              std::string::npos)
+        << written;
+    EXPECT_EQ(readSettings(station / kSettingsFileName).source, (station / "demo" / "store.fdb").string());
 }
 
 }  // namespace

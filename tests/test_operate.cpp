@@ -248,6 +248,23 @@ TEST_F(History, NormalRefusedAndKilledRunsEachLeaveTheirLines) {
     EXPECT_EQ(linesOf(o.out).size(), 2u) << o.out;
 }
 
+TEST(HistoryTable, AServerTextOfSeveralLinesStaysOnItsRunsLine) {
+    RunRecord run;
+    run.start = "2012/12/10 23:15:02";
+    run.end = "2012/12/10 23:15:03";
+    run.outcome = kOutcomeConnectionFailed;
+    run.exitStatus = 3;
+    run.warnings = {
+        "I/O error during \"open\" operation for file \"/srv/pos/store.fdb\"\r\n"
+        "-Error while trying to open file\n-No such file or directory"};
+    const auto table = linesOf(historyTable({run, run}));
+    ASSERT_EQ(table.size(), 3u);
+    EXPECT_NE(table[1].find("connection failed (exit 3)"), std::string::npos) << table[1];
+    EXPECT_NE(table[2].find("store.fdb\" -Error while trying to open file -No such file or directory"),
+              std::string::npos)
+        << table[2];
+}
+
 TEST_F(History, AnEmptyHistoryAndOptionsThatDoNotGoTogether) {
     Outcome o = runAuto("--history");
     EXPECT_EQ(o.status, 0);

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -432,6 +433,41 @@ TEST_F(Window, TheSummaryButtonListsTheDayAndLeavingAfterAYesDropsItsObjects) {
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(state(), "0");
     EXPECT_EQ(erpValue(scratch), "0");
+}
+
+// The real boxes: each kind with its icon and buttons under the program's name, and the answer given.
+TEST(MessageBoxesTest, EachKindHasItsIconAndButtonsAndTheQuestionGivesItsAnswer) {
+    QApplication::setApplicationDisplayName("餐飲收銀檔轉入");
+    using Icon = QMessageBox::Icon;
+    const QMessageBox::StandardButtons ok = QMessageBox::Ok, yesNo = QMessageBox::Yes | QMessageBox::No;
+    for (const auto& [kind, icon, buttons] :
+         std::vector<std::tuple<Kind, Icon, QMessageBox::StandardButtons>>{
+             {Kind::Warning, Icon::Warning, ok},
+             {Kind::Information, Icon::Information, ok},
+             {Kind::Message, Icon::NoIcon, ok},
+             {Kind::Error, Icon::Critical, ok},
+             {Kind::Confirm, Icon::Question, yesNo}}) {
+        const auto box = makeMessageBox(nullptr, kind, "暫用商品未建檔..");
+        EXPECT_EQ(box->icon(), icon);
+        EXPECT_EQ(box->standardButtons(), buttons);
+        EXPECT_EQ(box->windowTitle().toStdString(), "餐飲收銀檔轉入");
+        EXPECT_EQ(box->text().toStdString(), "暫用商品未建檔..");
+    }
+    // Presses a button of the box once it is open.
+    QTimer presser;
+    QMessageBox::StandardButton press = QMessageBox::NoButton;
+    QObject::connect(&presser, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->button(press)->click();
+    });
+    presser.start(10);
+    DialogMessageBoxes boxes;
+    press = QMessageBox::No;
+    EXPECT_FALSE(boxes.show(nullptr, Kind::Confirm, "確定離開本系統.  Exit now?"));
+    press = QMessageBox::Yes;
+    EXPECT_TRUE(boxes.show(nullptr, Kind::Confirm, "確定離開本系統.  Exit now?"));
+    press = QMessageBox::Ok;
+    EXPECT_TRUE(boxes.show(nullptr, Kind::Warning, "暫用商品未建檔.."));
 }
 
 }  // namespace

@@ -19,6 +19,14 @@ std::string joined(const std::vector<std::string>& items, const char* separator)
     return out;
 }
 
+// A server's text runs over several lines; in the table it stays on its run's line.
+std::string oneLine(std::string text) {
+    std::string out;
+    for (const char c : text)
+        if (c != '\r') out += c == '\n' ? ' ' : c;
+    return out;
+}
+
 std::vector<std::string> cells(const RunRecord& run) {
     const bool ended = !run.outcome.empty();
     // The end's time alone when the run ended on the day it started.
@@ -40,7 +48,7 @@ std::vector<std::string> cells(const RunRecord& run) {
             ended ? sum(run.moved.lines) : "-",
             ended ? std::to_string(sideRows) : "-",
             ended ? std::to_string(run.moved.billsRecollected) : "-",
-            joined(run.warnings, " | ")};
+            oneLine(joined(run.warnings, " | "))};
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "app/shell/date_forms.h"
 #include "app/shell/form_core.h"
 #include "app/shell/forwarding_platform.h"
+#include "base/codepage.h"
 #include "db/connection_params.h"
 #include "db/tables.h"
 #include "fixtures/schema.h"
@@ -241,7 +242,7 @@ void measure(const std::string& label, const std::string& prefix, const Options&
     fillErp(*connect(erp, o));
     fillStore(*connect(store, o), o);
     std::ofstream(o.dir / db::kConnectionsFileName, std::ios::binary)
-        << db::connectionEntryText(erp, o.password);
+        << cp950::fromUtf8(db::connectionEntryText(erp, o.password));
 
     const auto system = makeSystemPlatform();
     BenchPlatform platform(*system, o.dir);

@@ -8,6 +8,7 @@
 #include "app/shell/platform.h"
 #include "app/shell/settings.h"
 #include "app/shell/station_folder.h"
+#include "base/codepage.h"
 #include "db/connection_params.h"
 #include "fixtures/demo_data.h"
 #include "fixtures/schema.h"
@@ -81,8 +82,9 @@ int main(int argc, char** argv) {
         std::ofstream(definitions, std::ios::binary).close();
         std::filesystem::permissions(
             definitions, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+        // Code page 950, as the program reads it: the folder may be named in Chinese.
         std::ofstream(definitions, std::ios::binary)
-            << db::connectionEntryText(erp, db::kLinuxServerPassword);
+            << cp950::fromUtf8(db::connectionEntryText(erp, db::kLinuxServerPassword));
 
         // The sibling programs are played by the stand-in, copied under their names into the station.
         const auto standIn = findStandIn(programDirectory);
