@@ -33,6 +33,54 @@ std::optional<std::filesystem::path> findStandIn(const std::filesystem::path& pr
     return std::nullopt;
 }
 
+// Both databases made anew in DIR/demo, with the demo day.
+void makeDatabases(const std::string& store, const std::string& erp) {
+    // A fresh demo every time: the old files go first.
+    std::filesystem::remove(store);
+    std::filesystem::remove(erp);
+    tools::createStoreDatabase(store, "SYSDBA", "", {.markColumns = false});
+    tools::createErpDatabase(erp, "SYSDBA", "");
+    db::Connection erpConnection("demo-erp");
+    erpConnection.params().set("Database", erp);
+    erpConnection.params().set("User_Name", "SYSDBA");
+    tools::fillDemoErp(erpConnection);
+    db::Connection storeConnection("demo-store");
+    storeConnection.params().set("Database", store);
+    storeConnection.params().set("User_Name", "SYSDBA");
+    tools::fillDemoStore(storeConnection);
+}
+
+void writeStationFiles(const std::filesystem::path& dir, const std::string& store, const std::string& erp) {
+    writeSettings(dir / kSettingsFileName, Settings{.source = store,
+                                                    .target = "",
+                                                    .transferMode = 0,
+                                                    .serverKind = 1,
+                                                    .allDates = false,
+                                                    .tempProduct = tools::kDemoTempProduct});
+    // It holds a password: its owner's alone, before the password is in it, also when an older file
+    // was readable by all.
+    const auto definitions = dir / db::kConnectionsFileName;
+    std::filesystem::remove(definitions);
+    std::ofstream(definitions, std::ios::binary).close();
+    std::filesystem::permissions(definitions,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    // Code page 950, as the program reads it: the folder may be named in Chinese.
+    std::ofstream(definitions, std::ios::binary)
+        << cp950::fromUtf8(db::connectionEntryText(erp, db::kLinuxServerPassword));
+}
+
+// The sibling programs are played by the stand-in, copied under their names into the station.
+std::optional<std::filesystem::path> copyStandIns(const std::filesystem::path& dir,
+                                                  const std::filesystem::path& programDirectory) {
+    const auto standIn = findStandIn(programDirectory);
+    if (!standIn) return std::nullopt;
+    for (const char* sibling : {"Harvo.exe", "Quorrel.exe", "Wendry.exe"})
+        std::filesystem::copy_file(*standIn, dir / sibling,
+                                   std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::remove(dir / "siblings.log");
+    return standIn;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,48 +100,9 @@ int main(int argc, char** argv) {
         std::filesystem::create_directories(dataDir);
         const std::string store = (dataDir / "store.fdb").string();
         const std::string erp = (dataDir / "erp.fdb").string();
-        // A fresh demo every time: the old files go first.
-        std::filesystem::remove(store);
-        std::filesystem::remove(erp);
-
-        tools::createStoreDatabase(store, "SYSDBA", "", {.markColumns = false});
-        tools::createErpDatabase(erp, "SYSDBA", "");
-        {
-            db::Connection erpConnection("demo-erp");
-            erpConnection.params().set("Database", erp);
-            erpConnection.params().set("User_Name", "SYSDBA");
-            tools::fillDemoErp(erpConnection);
-            db::Connection storeConnection("demo-store");
-            storeConnection.params().set("Database", store);
-            storeConnection.params().set("User_Name", "SYSDBA");
-            tools::fillDemoStore(storeConnection);
-        }
-
-        writeSettings(dir / kSettingsFileName, Settings{.source = store,
-                                                        .target = "",
-                                                        .transferMode = 0,
-                                                        .serverKind = 1,
-                                                        .allDates = false,
-                                                        .tempProduct = tools::kDemoTempProduct});
-        // It holds a password: its owner's alone, before the password is in it, also when an older
-        // file was readable by all.
-        const auto definitions = dir / db::kConnectionsFileName;
-        std::filesystem::remove(definitions);
-        std::ofstream(definitions, std::ios::binary).close();
-        std::filesystem::permissions(
-            definitions, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-        // Code page 950, as the program reads it: the folder may be named in Chinese.
-        std::ofstream(definitions, std::ios::binary)
-            << cp950::fromUtf8(db::connectionEntryText(erp, db::kLinuxServerPassword));
-
-        // The sibling programs are played by the stand-in, copied under their names into the station.
-        const auto standIn = findStandIn(programDirectory);
-        if (standIn) {
-            for (const char* sibling : {"Harvo.exe", "Quorrel.exe", "Wendry.exe"})
-                std::filesystem::copy_file(*standIn, dir / sibling,
-                                           std::filesystem::copy_options::overwrite_existing);
-            std::filesystem::remove(dir / "siblings.log");
-        }
+        makeDatabases(store, erp);
+        writeStationFiles(dir, store, erp);
+        const auto standIn = copyStandIns(dir, programDirectory);
 
         std::cout << "station folder:      " << dir.string() << "\n"
                   << "demo store database: " << store << "\n"
