@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include "app/shell/platform.h"
+#include "app/shell/station_folder.h"
 #include "tests/support/temp_dir.h"
 
 extern char** environ;
@@ -339,6 +340,23 @@ TEST_F(PlatformTest, FindsTopLevelX11WindowsByTheirClass) {
     EXPECT_FALSE(exists("xmessage"));  // the instance name, not the class
     message.stop();
     EXPECT_TRUE(waitFor([&] { return !exists("Xmessage"); }));
+}
+
+// A window started from the menu of an installed package finds no station in the program's own folder;
+// only a folder this process can write holds one, and the error says how to name a station instead.
+TEST_F(PlatformTest, OnlyAFolderThatCanBeWrittenIsTheProgramsOwnStation) {
+    EXPECT_TRUE(lumvik::folderWritable(temp()));
+    EXPECT_EQ(lumvik::ownFolderProblem(temp()), std::nullopt);
+    EXPECT_TRUE(fs::is_empty(temp())) << "the probe stays behind";
+    const fs::path file = temp() / "a file";
+    std::ofstream(file) << "x";
+    for (const fs::path& notAFolder : {file, temp() / "missing"}) {
+        EXPECT_FALSE(lumvik::folderWritable(notAFolder)) << notAFolder;
+        const auto problem = lumvik::ownFolderProblem(notAFolder);
+        ASSERT_TRUE(problem.has_value());
+        EXPECT_NE(problem->find(notAFolder.string()), std::string::npos) << *problem;
+        EXPECT_NE(problem->find("--folder DIR"), std::string::npos) << *problem;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "app/shell/station_folder.h"
 
+#include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -27,6 +29,23 @@ std::optional<std::filesystem::path> existingStationFolder(const std::optional<s
     if (!std::filesystem::is_directory(status))
         throw std::runtime_error("the station folder " + folder->string() + " is not a folder");
     return folder;
+}
+
+bool folderWritable(const std::filesystem::path& folder) {
+    // Trying is the only answer that holds for access lists, read-only mounts and the super-user alike.
+    const auto probe = folder / (".lumvik-probe-" +
+                                 std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    const bool made = static_cast<bool>(std::ofstream(probe, std::ios::binary));
+    std::error_code ignored;
+    if (made) std::filesystem::remove(probe, ignored);
+    return made;
+}
+
+std::optional<std::string> ownFolderProblem(const std::filesystem::path& programDirectory) {
+    if (folderWritable(programDirectory)) return std::nullopt;
+    return "The program's folder " + programDirectory.string() +
+           " cannot be written, so it holds no station. Start lumvik with --folder DIR, or set " +
+           kFolderVariable + " to the station folder (for example /var/lib/lumvik/store1).";
 }
 
 }  // namespace lumvik

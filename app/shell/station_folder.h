@@ -27,4 +27,13 @@ inline constexpr const char* kFolderVariable = "LUMVIK_FOLDER";
 [[nodiscard]] std::optional<std::filesystem::path> existingStationFolder(
     const std::optional<std::string>& given);
 
+// Whether this process can create files in `folder`: a station's folder takes LOC_IP.TXT, the settings
+// and the marks, so a folder that cannot be written (the program's own in /usr/bin, for a window
+// started from the desktop menu without a station) is no station.
+[[nodiscard]] bool folderWritable(const std::filesystem::path& folder);
+
+// The window's station when none was asked for: the program's own folder, unless that cannot be
+// written; then the error to show, which says how to name a station.
+[[nodiscard]] std::optional<std::string> ownFolderProblem(const std::filesystem::path& programDirectory);
+
 }  // namespace lumvik

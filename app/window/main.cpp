@@ -50,6 +50,13 @@ int main(int argc, char** argv) {
         return 4;
     }
     auto platform = lumvik::makeSystemPlatform(folder.value_or(std::filesystem::path()));
+    // Installed in a system folder and started from the menu without a station, every tick of the
+    // watch would fail anew: one box that says what to do, then the end.
+    if (const auto problem = folder ? std::nullopt : lumvik::ownFolderProblem(platform->programDirectory())) {
+        std::cerr << "error: " << *problem << "\n";
+        boxes.show(nullptr, lumvik::MessageBoxes::Kind::Error, QString::fromStdString(*problem));
+        return 4;
+    }
     lumvik::TFormLumvik form(*platform, boxes);
     if (folder) form.showStationFolder(*folder);
     form.show();
