@@ -8,7 +8,9 @@
 #include <string>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -39,6 +41,29 @@ void writeFileAtomically(const std::filesystem::path& file, std::string_view byt
     std::error_code ec;
     std::filesystem::rename(temporary, file, ec);
     if (ec) fail(ec.message());
+}
+
+void appendToFile(const std::filesystem::path& file, std::string_view bytes) {
+    const auto fail = [&](int error) {
+        throw std::runtime_error("Cannot write " + file.string() + ": " + std::strerror(error));
+    };
+#ifdef _WIN32
+    const int fd = ::_wopen(file.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0) fail(errno);
+    const bool written =
+        ::_write(fd, bytes.data(), static_cast<unsigned>(bytes.size())) == static_cast<int>(bytes.size());
+    const bool synced = written && ::_commit(fd) == 0;
+    const int error = errno;
+    ::_close(fd);
+#else
+    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) fail(errno);
+    const bool written = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    const bool synced = written && ::fsync(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+#endif
+    if (!written || !synced) fail(error);
 }
 
 }  // namespace lumvik

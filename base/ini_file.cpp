@@ -78,10 +78,20 @@ std::optional<std::size_t> findKey(const std::vector<std::string>& lines, std::s
 }  // namespace
 
 IniFile::IniFile(std::filesystem::path path) : path_(std::move(path)) {
+    std::error_code error;
+    const auto status = std::filesystem::status(path_, error);
+    if (status.type() == std::filesystem::file_type::not_found) return;
+    // A file that is there but cannot be read must not pass for an empty one: its defaults would run
+    // a transfer on the wrong databases.
+    const auto cannotRead = [&](const std::string& why) {
+        throw std::runtime_error("Cannot read " + path_.string() + ": " + why);
+    };
+    if (error) cannotRead(error.message());
+    if (std::filesystem::is_directory(status)) cannotRead("it is a folder");
     std::ifstream in(path_, std::ios::binary);
-    if (!in) return;
+    if (!in) cannotRead(std::strerror(errno));
     std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) return;
+    if (in.bad()) cannotRead(std::strerror(errno));
     existed_ = true;
 
     const std::string content =

@@ -17,7 +17,8 @@ namespace lumvik {
 
 class IniFile {
   public:
-    // Reads the file when it exists; a missing or unreadable file gives an empty one.
+    // Reads the file when it exists; a missing file gives an empty one. Throws std::runtime_error,
+    // naming the file, when it is there but cannot be read (a folder, no permission).
     explicit IniFile(std::filesystem::path path);
 
     [[nodiscard]] const std::filesystem::path& path() const { return path_; }

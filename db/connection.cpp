@@ -3,6 +3,8 @@
 #include "base/codepage.h"
 #include "base/text.h"
 #include "db/batch.h"
+#include "db/detail/dpb.h"
+#include "db/detail/open_connections.h"
 #include "db/detail/statement_scope.h"
 #include "db/detail/status.h"
 #include "db/error.h"
@@ -41,29 +43,26 @@ void Connection::open() {
 
     IMaster* master = clientMaster();
     Status st;
-    IXpbBuilder* dpb = master->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::DPB, nullptr, 0);
-    st.check();
+    // The file name (a path from either file, or host:path) and these strings go as UTF-8.
+    IXpbBuilder* dpb = newUtf8Dpb(st);
     auto put = [&](unsigned char tag, const std::string& value) {
-        if (!value.empty()) dpb->insertString(&st, tag, cp950::fromUtf8(value).c_str());
+        if (!value.empty()) dpb->insertString(&st, tag, value.c_str());
     };
     put(isc_dpb_user_name, params_.value("User_Name"));
     put(isc_dpb_password, params_.value("Password"));
     put(isc_dpb_sql_role_name, params_.value("RoleName"));
     dpb->insertInt(&st, isc_dpb_sql_dialect, static_cast<int>(dialect_));
     st.check();
-#ifdef _WIN32
-    const std::string path = cp950::fromUtf8(database);
-#else
-    const std::string path = database;
-#endif
     IProvider* provider = master->getDispatcher();
-    attachment_ = provider->attachDatabase(&st, path.c_str(), dpb->getBufferLength(&st), dpb->getBuffer(&st));
+    attachment_ =
+        provider->attachDatabase(&st, database.c_str(), dpb->getBufferLength(&st), dpb->getBuffer(&st));
     provider->release();
     dpb->dispose();
     if (st.failed()) {
         attachment_ = nullptr;
         throw st.error();
     }
+    addOpenConnection(this);
     if (afterConnect_) afterConnect_();
 }
 
@@ -77,6 +76,7 @@ void Connection::close() {
         user->connectionClosing();
     dropPrepared();
     if (attachment_ != nullptr) {
+        removeOpenConnection(this);
         Status st;
         attachment_->detach(&st);
         if (st.failed()) attachment_->release();

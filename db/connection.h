@@ -32,6 +32,9 @@ class ConnectionUser {
 class PreparedStatement;
 class Batch;
 
+// How long a statement waits, by default, for a row that another connection holds.
+inline constexpr int kDefaultLockWaitSeconds = 60;
+
 // Counts kept by a connection, for tests and measurements.
 struct ConnectionStats {
     std::uint64_t statements = 0;  // statements executed or opened
@@ -41,8 +44,9 @@ struct ConnectionStats {
 
 // One database connection. Its parameters are Name=Value lines: Database (a file path, or
 // host:path for a server; trimmed), User_Name, Password, RoleName, SQLDialect (3 unless given);
-// "Interbase TransIsolation" and "WaitOnLocks" choose the transactions' isolation and lock waits.
-// No character set is sent: texts pass as code page 950 bytes.
+// "Interbase TransIsolation" and "WaitOnLocks" choose the transactions' isolation and whether they
+// wait on locks; how long they wait is set apart (setLockWait). No character set is sent: texts pass
+// as code page 950 bytes.
 class Connection {
   public:
     explicit Connection(std::string name);
@@ -102,6 +106,10 @@ class Connection {
     void removeUser(ConnectionUser* user);
     [[nodiscard]] bool readCommitted() const { return readCommitted_; }
     [[nodiscard]] bool waitOnLocks() const { return waitOnLocks_; }
+    // Seconds a statement waits for a row another connection holds before it fails (LockTimeout);
+    // 0 does not wait. Applies to transactions started afterwards.
+    void setLockWait(int seconds) { lockWaitSeconds_ = seconds; }
+    [[nodiscard]] int lockWait() const { return lockWaitSeconds_; }
     [[nodiscard]] unsigned dialect() const { return dialect_; }
     ConnectionStats& mutableStats() { return stats_; }
 
@@ -116,6 +124,7 @@ class Connection {
     std::vector<ConnectionUser*> users_;
     bool readCommitted_ = true;
     bool waitOnLocks_ = true;
+    int lockWaitSeconds_ = kDefaultLockWaitSeconds;
     unsigned dialect_ = 3;
     // Statements prepared on this attachment, by their text, most recently used first.
     std::list<std::pair<std::string, std::shared_ptr<PreparedStatement>>> prepared_;

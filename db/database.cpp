@@ -1,6 +1,6 @@
 #include "db/database.h"
 
-#include "db/detail/status.h"
+#include "db/detail/dpb.h"
 #include "db/error.h"
 
 namespace lumvik::db {
@@ -10,8 +10,7 @@ using namespace Firebird;
 namespace {
 
 IXpbBuilder* makeDpb(Status& st, const std::string& user, const std::string& password) {
-    IXpbBuilder* dpb = clientMaster()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::DPB, nullptr, 0);
-    st.check();
+    IXpbBuilder* dpb = newUtf8Dpb(st);
     if (!user.empty()) dpb->insertString(&st, isc_dpb_user_name, user.c_str());
     if (!password.empty()) dpb->insertString(&st, isc_dpb_password, password.c_str());
     dpb->insertInt(&st, isc_dpb_sql_dialect, 3);

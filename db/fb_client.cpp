@@ -10,9 +10,32 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <langinfo.h>
+
+#include <clocale>
+#include <cstring>
 #endif
 
 namespace lumvik::db {
+
+namespace {
+
+#ifndef _WIN32
+// The client library and the embedded engine turn the UTF-8 file names we declare into the file
+// system's names through the character set of LC_CTYPE. A program that never set its locale is in the
+// "C" locale, whose ASCII cannot hold a folder named in Chinese ("Cannot transliterate character
+// between character sets"), while Linux names files in UTF-8. So LC_CTYPE is made UTF-8 when it is
+// not, before the library is loaded.
+void useUtf8FileNames() {
+    const char* codeset = ::nl_langinfo(CODESET);
+    if (codeset != nullptr && (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0))
+        return;
+    for (const char* locale : {"C.UTF-8", "C.utf8", "en_US.UTF-8"})
+        if (std::setlocale(LC_CTYPE, locale) != nullptr) return;
+}
+#endif
+
+}  // namespace
 
 std::string clientLibraryName() {
     if (const char* env = std::getenv("LUMVIK_FBCLIENT"); env != nullptr && *env != '\0') return env;
@@ -46,7 +69,12 @@ Firebird::IMaster* loadClientLibrary(const std::string& name) {
 Firebird::IMaster* clientMaster() {
     // Loaded once; a failed load is retried at the next use so that an installed library is found.
     static Firebird::IMaster* master = nullptr;
-    if (master == nullptr) master = loadClientLibrary(clientLibraryName());
+    if (master == nullptr) {
+#ifndef _WIN32
+        useUtf8FileNames();
+#endif
+        master = loadClientLibrary(clientLibraryName());
+    }
     return master;
 }
 

@@ -7,10 +7,14 @@
 #include "db/detail/observed_work.h"
 #include "db/detail/row_decoding.h"
 #include "db/detail/status.h"
+#include "db/run_end.h"
+#include "db/stop_request.h"
 #include "db/test_steps.h"
 #include "db/transaction.h"
 
+#include <cctype>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 namespace lumvik::db {
@@ -47,6 +51,26 @@ std::string readBlob(IAttachment* attachment, ISC_QUAD id, Transaction& transact
     blob->close(&st);
     if (st.failed()) blob->release();
     return out;
+}
+
+// The table a statement writes, for messages: "INSERT INTO POS_SUB (..." gives POS_SUB, "UPDATE
+// TRAN_STATE SET ..." TRAN_STATE, "DELETE FROM \"POS_GIVE\" WHERE ..." POS_GIVE; a query gives the
+// table after its first FROM. Empty when there is none.
+std::string statementTable(const std::string& sql) {
+    const std::string upper = text::upperAscii(text::trimmed(sql));
+    std::size_t at = std::string::npos;
+    for (const char* keyword : {"INSERT INTO ", "UPDATE ", "DELETE FROM "})
+        if (upper.rfind(keyword, 0) == 0) at = std::string_view(keyword).size();
+    if (at == std::string::npos && (at = upper.find(" FROM ")) != std::string::npos) at += 6;
+    if (at == std::string::npos) return {};
+    while (at < upper.size() &&
+           (std::isspace(static_cast<unsigned char>(upper[at])) != 0 || upper[at] == '"'))
+        ++at;
+    std::size_t end = at;
+    while (end < upper.size() && (std::isalnum(static_cast<unsigned char>(upper[end])) != 0 ||
+                                  upper[end] == '_' || upper[end] == '$'))
+        ++end;
+    return upper.substr(at, end - at);
 }
 
 }  // namespace
@@ -151,25 +175,39 @@ void PreparedStatement::execute(Transaction& transaction, const std::vector<Valu
     InputMessage input(params);
     std::vector<unsigned char> out(outputLength_);
     Status st;
-    ++connection_.mutableStats().statements;
     testStep(sql_);
+    stop::point();
+    ++connection_.mutableStats().statements;
     const ObservedWork work(sql_, true);
     statement_->execute(&st, transaction.handle(), input.metadata(), input.buffer(),
                         columns_.empty() ? nullptr : output_, columns_.empty() ? nullptr : out.data());
-    st.check();
+    checkRun(st, transaction);
 }
 
 IResultSet* PreparedStatement::openCursor(Transaction& transaction, const std::vector<Value>& params) {
     if (!isQuery()) throw DbError("Cursor not returned from Query");
     InputMessage input(params);
     Status st;
-    ++connection_.mutableStats().statements;
     testStep(sql_);
+    stop::point();
+    ++connection_.mutableStats().statements;
     const ObservedWork work(sql_, true);
     IResultSet* rs =
         statement_->openCursor(&st, transaction.handle(), input.metadata(), input.buffer(), output_, 0);
-    st.check();
+    checkRun(st, transaction);
     return rs;
+}
+
+void PreparedStatement::checkRun(Status& st, const Transaction& transaction) const {
+    if (!st.failed()) return;
+    DbError e = st.error();
+    if (e.hasCode(isc_cancelled)) stop::point();
+    // With a bounded wait the engine reports the wait that ran out as a deadlock or update conflict,
+    // the same as a row changed meanwhile by a transaction that has committed: either way another
+    // connection is writing what this run writes.
+    if (transaction.lockWait() > 0 && e.isConflict())
+        throw LockTimeout(statementTable(cp950::toUtf8(sql_)), transaction.lockWait(), e.what());
+    throw e;
 }
 
 bool PreparedStatement::fetch(IResultSet* rs, Transaction& transaction, std::vector<Value>& row) {

@@ -18,6 +18,7 @@ class IStatement;
 namespace lumvik::db {
 
 class Connection;
+class Status;
 class Transaction;
 struct RowLayout;
 
@@ -50,6 +51,9 @@ class PreparedStatement {
 
   private:
     Value decode(std::size_t i, Transaction& transaction);
+    // Throws the failure of a statement run in `transaction`: a conflict with another connection's
+    // lock, met after waiting, as LockTimeout naming the statement's table.
+    void checkRun(Status& st, const Transaction& transaction) const;
 
     Connection& connection_;
     std::string sql_;

@@ -1,5 +1,7 @@
 #include "db/test_steps.h"
 
+#include "db/stop_request.h"
+
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -20,7 +22,8 @@ namespace {
 // so a test can see where each step falls; LUMVIK_TEST_PAUSE_AT_STEP=N with LUMVIK_TEST_PAUSE_FILE=F
 // creates F.reached just before the Nth step and waits there until F exists (at most a minute), so a
 // test can act at that point (stop the server, start a second station); LUMVIK_TEST_PAUSE_AT_TEXT=T
-// pauses the same way before the first statement whose text holds T.
+// pauses the same way before the first statement whose text holds T. A stop request ends a pause, so
+// that a test can stop the run exactly there.
 class StepSwitch {
   public:
     static StepSwitch& instance() {
@@ -66,7 +69,7 @@ class StepSwitch {
     }
     void pause() const {
         if (std::FILE* reached = std::fopen((pauseFile_ + ".reached").c_str(), "w")) std::fclose(reached);
-        for (int i = 0; i < 6000; ++i) {
+        for (int i = 0; i < 6000 && !stop::requested(); ++i) {
             if (std::FILE* go = std::fopen(pauseFile_.c_str(), "r")) {
                 std::fclose(go);
                 return;

@@ -3,6 +3,8 @@
 #include "db/connection.h"
 #include "db/detail/observed_work.h"
 #include "db/detail/status.h"
+#include "db/run_end.h"
+#include "db/stop_request.h"
 #include "db/test_steps.h"
 
 #include <string>
@@ -22,12 +24,25 @@ Transaction::Transaction(Connection& connection, bool readOnly, const GroupOptio
     } else {
         tpb.push_back(isc_tpb_concurrency);
     }
-    tpb.push_back(connection.waitOnLocks() && !options.noWait ? isc_tpb_wait : isc_tpb_nowait);
+    const int lockWait = connection.waitOnLocks() && !options.noWait ? connection.lockWait() : 0;
+    if (lockWait > 0) {
+        // A bounded wait: a lock held elsewhere for longer fails the statement instead of holding the
+        // run for ever.
+        tpb.push_back(isc_tpb_wait);
+        tpb.push_back(isc_tpb_lock_timeout);
+        tpb.push_back(4);
+        for (int shift = 0; shift < 32; shift += 8)
+            tpb.push_back(static_cast<unsigned char>((static_cast<unsigned>(lockWait) >> shift) & 0xFF));
+    } else {
+        tpb.push_back(isc_tpb_nowait);
+    }
     tpb.push_back(readOnly ? isc_tpb_read : isc_tpb_write);
     Status st;
     handle_ = connection.attachment()->startTransaction(&st, static_cast<unsigned>(tpb.size()), tpb.data());
     st.check();
     connection_ = &connection;
+    lockWait_ = lockWait;
+    readOnly_ = readOnly;
 }
 
 Transaction::~Transaction() {
@@ -42,7 +57,9 @@ Transaction::~Transaction() {
 
 Transaction::Transaction(Transaction&& other) noexcept
     : handle_(std::exchange(other.handle_, nullptr)),
-      connection_(std::exchange(other.connection_, nullptr)) {}
+      connection_(std::exchange(other.connection_, nullptr)),
+      lockWait_(other.lockWait_),
+      readOnly_(other.readOnly_) {}
 
 Transaction& Transaction::operator=(Transaction&& other) noexcept {
     if (this != &other) {
@@ -54,6 +71,8 @@ Transaction& Transaction::operator=(Transaction&& other) noexcept {
         }
         handle_ = std::exchange(other.handle_, nullptr);
         connection_ = std::exchange(other.connection_, nullptr);
+        lockWait_ = other.lockWait_;
+        readOnly_ = other.readOnly_;
     }
     return *this;
 }
@@ -61,6 +80,8 @@ Transaction& Transaction::operator=(Transaction&& other) noexcept {
 void Transaction::commit() {
     if (handle_ == nullptr) return;
     testStep("commit");
+    // Ending a read changes nothing; a stop before the commit of a write leaves the write undone.
+    if (!readOnly_) stop::point();
     static const std::string commitName = "(commit)";
     const ObservedWork work(commitName, true);
     Status st;
@@ -89,7 +110,10 @@ StatementGroup::StatementGroup(Connection& connection, const GroupOptions& optio
 
 StatementGroup::~StatementGroup() {
     try {
-        connection_.commitGroup();
+        if (runEndInFlight())
+            connection_.rollbackGroup();
+        else
+            connection_.commitGroup();
     } catch (...) {
         // The connection is gone; the error that ended the unit is the one reported.
     }

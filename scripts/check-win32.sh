@@ -8,7 +8,7 @@ compiler=${CXX_WIN32:-x86_64-w64-mingw32-g++-posix}
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
-for source in app/shell/platform_win32.cpp app/shell/platform.cpp; do
+for source in app/shell/platform_win32.cpp app/shell/platform.cpp app/shell/stop_signals.cpp; do
     echo "check-win32: $source"
     "$compiler" -std=c++20 -Wall -Wextra -Werror -I"$root" -c "$root/$source" \
         -o "$out/$(basename "$source" .cpp).o"

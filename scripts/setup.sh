@@ -12,6 +12,7 @@ packages=(
     firebird3.0-server-core firebird3.0-utils   # the embedded engine, isql-fb
     qt6-base-dev                                # the window
     fonts-wqy-microhei                          # Chinese glyphs in the window
+    help2man                                    # the manual page of the package
 )
 if [ "${1:-}" = "--tests" ]; then
     packages+=(
@@ -20,6 +21,7 @@ if [ "${1:-}" = "--tests" ]; then
         mingw-w64                               # compiles the Win32 platform layer
         clang-format
         xvfb xauth
+        systemd desktop-file-utils              # the package's units and desktop entry are checked
     )
 fi
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Every test on a fresh Debian 12 machine, as root: installs what is needed, builds with warnings as
-# errors, checks the formatting and the Win32 platform layer, starts a Firebird server on 127.0.0.1
-# for the server tests, and runs the whole suite.
+# errors, checks the formatting and the Win32 platform layer, builds and checks the Debian package,
+# starts a Firebird server on 127.0.0.1 for the server tests, and runs the whole suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh --tests
@@ -14,6 +14,9 @@ clang-format --dry-run --Werror $files
 
 echo "== Win32 platform layer"
 bash scripts/check-win32.sh
+
+echo "== Debian package"
+bash scripts/check-package.sh
 
 echo "== tests"
 export LUMVIK_TEST_SERVER=127.0.0.1

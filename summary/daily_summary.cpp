@@ -1,7 +1,6 @@
 #include "summary/daily_summary.h"
 
 #include "app/shell/date_forms.h"
-#include "base/codepage.h"
 #include "base/text.h"
 #include "summary/number_texts.h"
 
@@ -41,12 +40,12 @@ void cleanUpScratch(FormCore& form) {
 }
 
 std::string listingLine(const std::string& name, const std::string& name2) {
-    return cp950::fitToBytes(name + kBlanks20, 26) + " " + cp950::fitToBytes(name2 + kBlanks20, 25) + " ";
+    return cutToBytes(name + kBlanks20, 26) + " " + cutToBytes(name2 + kBlanks20, 25) + " ";
 }
 
 std::string groupRowName(const std::string& groupName, double amount, double quantity) {
-    return cp950::fitToBytes(groupName + "=NT$" + wholeUnitText(amount) + kBlanks10, 20) +
-           cp950::fitToBytes(wholeUnitText(quantity) + kBlanks10, 6);
+    return cutToBytes(groupName + "=NT$" + wholeUnitText(amount) + kBlanks10, 20) +
+           cutToBytes(wholeUnitText(quantity) + kBlanks10, 6);
 }
 
 namespace {

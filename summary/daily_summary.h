@@ -18,7 +18,8 @@ void dailySummary(FormCore& form);
 // catalogue shows it (SpeedButton_TMPClick; also at a confirmed exit and before each summary).
 void cleanUpScratch(FormCore& form);
 
-// A listing line of the log pane: NAME to 26 bytes and NAME2 to 25 bytes, each followed by a blank.
+// A listing line of the log pane: NAME and 20 blanks cut to 26 bytes, NAME2 and 20 blanks cut to 25
+// bytes, each followed by a blank.
 [[nodiscard]] std::string listingLine(const std::string& name, const std::string& name2);
 
 // The NAME of a group row: the group field (name, "=NT$", amount, cut to 20 bytes) and the quantity

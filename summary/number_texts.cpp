@@ -1,5 +1,7 @@
 #include "summary/number_texts.h"
 
+#include "base/codepage.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +28,10 @@ std::string fixed(double value, int places) {
 }
 
 }  // namespace
+
+std::string cutToBytes(const std::string& utf8, std::size_t width) {
+    return cp950::byteWidth(utf8) <= width ? utf8 : cp950::fitToBytes(utf8, width);
+}
 
 double roundedHalfAway(double value, int places) {
     return std::strtod(fixed(value, places).c_str(), nullptr);

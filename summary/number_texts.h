@@ -1,7 +1,7 @@
 #pragma once
 
-// The number texts of the daily summary. Each rounds half away from zero on the number's shortest
-// decimal form, so 333.645 gives 333.65 as a person reading it expects, even though the nearest
+// The number texts and the text fields of the daily summary. Each rounds half away from zero on the number's
+// shortest decimal form, so 333.645 gives 333.65 as a person reading it expects, even though the nearest
 // double lies a little below.
 
 #include <string>
@@ -16,6 +16,11 @@ namespace lumvik::summary {
 
 // Whole units without grouping: 12345.5 gives "12346".
 [[nodiscard]] std::string plainWholeText(double value);
+
+// A listing field: the first `width` code page 950 bytes of a text, or the whole text when it is not
+// longer. It is never padded, except that a double-byte character the cut would split is left out and
+// replaced by one blank, so the field never holds half a character.
+[[nodiscard]] std::string cutToBytes(const std::string& utf8, std::size_t width);
 
 // The number rounded to `places` decimals, half away from zero, as the decimal text reads.
 [[nodiscard]] double roundedHalfAway(double value, int places);

@@ -484,6 +484,26 @@ TEST_F(BadData, CostRowWhoseLineNumberTheErpCannotHoldEndsTheRunAtItsLookUp) {
     EXPECT_EQ(boxesOf(Kind::Information), Lines{texts::kCompleted});
 }
 
+// A cost or point row whose bill number is longer than the ERP's column (the store's is widened here) is
+// looked for as it stands and found in no row; its write is refused and dropped, as any refused keyed
+// write is, and the rows of the bill beside it arrive.
+TEST_F(BadData, SideRowsWhoseBillNumberTheErpCannotHoldFindNothingAndTheRunGoesOn) {
+    addBillOfTheDay(0, "01G001", "01");
+    for (const std::string table : {"POS_COST", "POINT_MASTER"})
+        store->execute("ALTER TABLE " + table + " ALTER SAL_NO TYPE VARCHAR(40)");
+    const std::string wide = "01G001" + std::string(24, '9');  // 30 characters; the ERP's hold 20
+    insertRows(*store, kStoreKeys + wide,
+               "POS_COST ORD_NO=1 PROD_ID=A001 P_COST=5; POINT_MASTER MEMBER_ID=M1");
+    insertRows(*store, kStoreKeys + "01G001",
+               "POS_COST ORD_NO=1 PROD_ID=A001 P_COST=7; POINT_MASTER MEMBER_ID=M2");
+    startUp();
+    run();
+    EXPECT_EQ(boxesOf(Kind::Information), Lines{texts::kCompleted});
+    EXPECT_EQ(erpRows("SELECT SAL_NO, P_COST, TRN_CODE FROM POS_COST"), Lines{"01G001|7|Y"});
+    EXPECT_EQ(erpRows("SELECT SAL_NO, MEMBER_ID, TRN_CODE FROM POINT_MASTER"), Lines{"01G001|M2|Y"});
+    EXPECT_EQ(sideMarks(), "POS_GIVE= POS_DISROL= POS_COST=True POINT_MASTER=True");
+}
+
 // ---- Dates that are no dates, an unknown machine ----------------------------------------------------
 
 // A date whose year part is no whole number fails where it is converted. In families 0 and 1 that is

@@ -102,8 +102,10 @@ TEST_F(StartUp, FirstStartWithoutSettingsThenExitWritesEveryKey) {
     EXPECT_EQ(op.boxes[0].text, "確定離開本系統.  Exit now?");
 }
 
+// Into the settings file the form was given, not the one beside the program.
 TEST_F(StartUp, AnsweringNoKeepsTheWindowWithTheSettingsAlreadyWritten) {
-    FormCore form(platform, op);
+    const auto given = dbs.dir.path() / "given.ini";
+    FormCore form(platform, op, FormFiles{.settings = given, .connections = {}});
     int cleanups = 0;
     form.scratchCleanup = [&] { ++cleanups; };
     form.FormCreate();
@@ -114,9 +116,10 @@ TEST_F(StartUp, AnsweringNoKeepsTheWindowWithTheSettingsAlreadyWritten) {
     EXPECT_FALSE(form.FormClose());
     EXPECT_EQ(state(), "1");
     EXPECT_EQ(cleanups, 0);
-    const Settings written = readSettings(dbs.dir.path() / kSettingsFileName);
+    const Settings written = readSettings(given);
     EXPECT_EQ(written.transferMode, 1);
     EXPECT_TRUE(written.allDates);
+    EXPECT_FALSE(std::filesystem::exists(dbs.dir.path() / kSettingsFileName));
     // Then Yes: released and cleaned up.
     op.confirmAnswers = {true};
     EXPECT_TRUE(form.FormClose());

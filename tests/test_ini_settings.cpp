@@ -81,6 +81,22 @@ TEST_F(IniSettings, JunkValuesReadAsTheNearestChoice) {
     }
 }
 
+TEST_F(IniSettings, TheLockWaitIsAKeyOfOurOwnThatWritingKeeps) {
+    for (const auto& [text, seconds] :
+         std::vector<std::pair<std::string, int>>{{"", 60},
+                                                  {"[Lumvik]\nLockWait=5\n", 5},
+                                                  {"[Lumvik]\nLockWait=0\n", 0},
+                                                  {"[Lumvik]\nLockWait=x\n", 60},
+                                                  {"[Lumvik]\nLockWait=40000\n", 60},
+                                                  {"[Con]\nLockWait=5\n", 60}}) {
+        put(text);
+        EXPECT_EQ(readLockWait(file()), seconds) << text;
+    }
+    put("[Lumvik]\r\nLockWait=7\r\n");
+    writeSettings(file(), Settings{});
+    EXPECT_EQ(readLockWait(file()), 7);
+}
+
 TEST_F(IniSettings, IniFileReadsTheWayWindowsDoes) {
     put("\xEF\xBB\xBF[A]\nK=\"quoted \" \nE=\"\nO=\"open\nS='single'\nM='mixed\"\nU=銷\nbare line\n"
         "[ b ]\nk1 = one\nK2=a=b\n[a]\nK=later\n");

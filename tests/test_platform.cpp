@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include "app/shell/platform.h"
+#include "app/shell/station_folder.h"
 #include "tests/support/temp_dir.h"
 
 extern char** environ;
@@ -68,10 +69,6 @@ bool waitFor(const Condition& condition, std::chrono::milliseconds timeout = 10s
 // The file's content once it is there, "" when it did not come.
 std::string awaitFile(const fs::path& file) {
     return waitFor([&] { return fs::exists(file) && fs::file_size(file) > 0; }) ? readBytes(file) : "";
-}
-
-std::string quoted(const fs::path& path) {
-    return "\"" + path.string() + "\"";
 }
 
 // A shell script that writes what `report` prints to `to` all at once, so a report that exists is whole.
@@ -126,9 +123,11 @@ class PlatformTest : public ::testing::Test {
     fs::path onPath(const std::string& name) const { return temp() / "path" / name; }
     bool exists(const std::string& windowClass) const { return platform->windowClassExists(windowClass); }
     // Starts a script with the file to report to and `arguments`; returns the report.
-    std::string reportOf(const std::string& program, const std::string& arguments = "") {
+    std::string reportOf(const std::string& program, const std::vector<std::string>& arguments = {}) {
         const fs::path out = temp() / ("report" + std::to_string(++reports_));
-        EXPECT_TRUE(platform->startProgram(program + " " + quoted(out) + arguments)) << program;
+        std::vector<std::string> line{program, out.string()};
+        line.insert(line.end(), arguments.begin(), arguments.end());
+        EXPECT_EQ(platform->startProgram(line), std::nullopt) << program;
         return awaitFile(out);
     }
 
@@ -165,6 +164,17 @@ TEST(PlatformCommandLine, FollowsTheRulesOfWindowsPrograms) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(splitCommandLine(c.line), c.expected) << "command line: " << c.line;
+
+    // What Windows builds for a program in a folder of any name reads back as the same arguments.
+    const std::vector<std::vector<std::string>> joined{
+        {R"(C:\q x y\Wendry.exe)", "xx", "2012/12/10"},
+        {R"(C:\a b;$c\d\Quorrel.exe)"},
+        {"x.exe", "", "two words", "tab\there", R"(say "hi")", R"(end\)", R"(end\\)", R"(\\"\)", "$HOME;&|"},
+    };
+    for (const auto& arguments : joined)
+        EXPECT_EQ(splitCommandLine(joinCommandLine(arguments)), arguments) << joinCommandLine(arguments);
+    EXPECT_EQ(joinCommandLine({R"(C:\q x\W.exe)", "xx", "a b", R"(a"b\)"}),
+              R"("C:\q x\W.exe" xx "a b" "a\"b\\")");
 }
 
 TEST_F(PlatformTest, KnowsTheFolderOfItsExecutableWhichFilesExistAndTheLocalTime) {
@@ -188,10 +198,12 @@ TEST_F(PlatformTest, StartsTheProgramBesideItselfElseAsGivenElseFromTheSearchPat
     const RemoveOnExit besideUs{platform->programDirectory() / unique};
     writeScript(besideUs.path, "echo beside; shift; printf '%s\\n' \"$@\"");
     writeScript(onPath(unique), "echo search path");
-    writeScript(temp() / "else where" / unique, "echo given");
-    EXPECT_EQ(reportOf(unique, R"( "two words" plain "say \"hi\"")"),
-              "beside\ntwo words\nplain\nsay \"hi\"\n");
-    EXPECT_EQ(reportOf(quoted(temp() / "else where" / unique)), "given\n");
+    // A folder whose name a command line would have to quote, and a shell would read.
+    const fs::path folder = temp() / "else \"where\" x\ty $HOME;\\z";
+    writeScript(folder / unique, "echo given");
+    EXPECT_EQ(reportOf(unique, {"two words", "plain", "say \"hi\"", "", "$HOME;\\\t"}),
+              "beside\ntwo words\nplain\nsay \"hi\"\n\n$HOME;\\\t\n");
+    EXPECT_EQ(reportOf((folder / unique).string()), "given\n");
     fs::remove(besideUs.path);
     EXPECT_EQ(reportOf(unique), "search path\n");
 
@@ -201,11 +213,18 @@ TEST_F(PlatformTest, StartsTheProgramBesideItselfElseAsGivenElseFromTheSearchPat
     const fs::path noInterpreter = temp() / "no-interpreter";
     std::ofstream(noInterpreter) << "#!/nonexistent/interpreter\n";
     fs::permissions(noInterpreter, fs::perms::owner_all);
-    // The last is found and executable, yet exec fails: only the child can tell.
-    for (const std::string& line :
-         {std::string(), std::string("   "), unique + "-missing argument", quoted(temp() / "missing"),
-          notExecutable.filename().string(), quoted(notExecutable), quoted(temp()), quoted(noInterpreter)})
-        EXPECT_FALSE(platform->startProgram(line)) << line;
+    // Each says why. The last is found and executable, yet exec fails: only the child can tell.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused{
+        {{}, "no program named"},
+        {{""}, "no program named"},
+        {{unique + "-missing", "argument"}, "not found beside the program or along PATH"},
+        {{(temp() / "missing").string()}, "not found"},
+        {{notExecutable.filename().string()}, notExecutable.string() + " is not executable"},
+        {{notExecutable.string()}, "not executable"},
+        {{temp().string()}, "a folder, not a program"},
+        {{noInterpreter.string()}, "No such file or directory"}};
+    for (const auto& [line, why] : refused)
+        EXPECT_EQ(platform->startProgram(line), why) << (line.empty() ? "" : line.front());
 }
 
 TEST_F(PlatformTest, StartsTheProgramDetachedWithoutWaitingForIt) {
@@ -217,8 +236,8 @@ TEST_F(PlatformTest, StartsTheProgramDetachedWithoutWaitingForIt) {
     const int inheritable = ::fcntl(STDERR_FILENO, F_DUPFD, 100);  // without close-on-exec
     ASSERT_GE(inheritable, 100);
     const auto start = std::chrono::steady_clock::now();
-    const std::string arguments = " " + std::to_string(::getsid(0)) + " " + std::to_string(inheritable);
-    const bool started = platform->startProgram(unique + " " + quoted(temp() / "out") + arguments);
+    const bool started = !platform->startProgram(
+        {unique, (temp() / "out").string(), std::to_string(::getsid(0)), std::to_string(inheritable)});
     EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
     ::close(inheritable);
     ASSERT_TRUE(started);
@@ -286,12 +305,12 @@ TEST_F(PlatformTest, TheStandinHoldsItsClassRecordsItsCallAndActsAsTheSiblingItI
     for (const char* name : {"Harvo.exe", "Quorrel.exe", "Wendry.exe"})
         fs::copy_file(standin, temp() / name);
     const auto started = std::chrono::steady_clock::now();
-    ASSERT_TRUE(platform->startProgram(quoted(temp() / "Harvo.exe") + " 2012/12/10"));
+    ASSERT_EQ(platform->startProgram({(temp() / "Harvo.exe").string(), "2012/12/10"}), std::nullopt);
     EXPECT_TRUE(waitFor([&] { return exists("TFHarvo"); }));
     EXPECT_TRUE(waitFor([&] { return !exists("TFHarvo"); }));
     EXPECT_GE(std::chrono::steady_clock::now() - started, 1500ms);
     EXPECT_EQ(Child({(temp() / "Quorrel.exe").string(), "x"}).wait(), 0);
-    ASSERT_TRUE(platform->startProgram(quoted(temp() / "Wendry.exe") + " xx 2012/12/10"));
+    ASSERT_EQ(platform->startProgram({(temp() / "Wendry.exe").string(), "xx", "2012/12/10"}), std::nullopt);
     const fs::path log = temp() / "siblings.log";
     const std::string expected = "Harvo.exe 2012/12/10\nQuorrel.exe x\nWendry.exe xx 2012/12/10\n";
     EXPECT_TRUE(waitFor([&] { return fs::exists(log) && readBytes(log) == expected; }))
@@ -321,6 +340,23 @@ TEST_F(PlatformTest, FindsTopLevelX11WindowsByTheirClass) {
     EXPECT_FALSE(exists("xmessage"));  // the instance name, not the class
     message.stop();
     EXPECT_TRUE(waitFor([&] { return !exists("Xmessage"); }));
+}
+
+// A window started from the menu of an installed package finds no station in the program's own folder;
+// only a folder this process can write holds one, and the error says how to name a station instead.
+TEST_F(PlatformTest, OnlyAFolderThatCanBeWrittenIsTheProgramsOwnStation) {
+    EXPECT_TRUE(lumvik::folderWritable(temp()));
+    EXPECT_EQ(lumvik::ownFolderProblem(temp()), std::nullopt);
+    EXPECT_TRUE(fs::is_empty(temp())) << "the probe stays behind";
+    const fs::path file = temp() / "a file";
+    std::ofstream(file) << "x";
+    for (const fs::path& notAFolder : {file, temp() / "missing"}) {
+        EXPECT_FALSE(lumvik::folderWritable(notAFolder)) << notAFolder;
+        const auto problem = lumvik::ownFolderProblem(notAFolder);
+        ASSERT_TRUE(problem.has_value());
+        EXPECT_NE(problem->find(notAFolder.string()), std::string::npos) << *problem;
+        EXPECT_NE(problem->find("--folder DIR"), std::string::npos) << *problem;
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "transfer/family_prep.h"
 #include "transfer/loc_ip.h"
 #include "transfer/texts.h"
+#include "transfer/unfinished_run.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -321,6 +322,43 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<EarlyEnd>& info) { return std::string(info.param.name); });
 
 // The bill already waiting is copied and closed; the failed marking changes nothing; nothing follows.
+// A day again keeps its record only while its work is unfinished. A run that finds one runs that day
+// first, unless it is that same day again itself; a record of a day closed since is dropped with the
+// closed-day box, and the run goes on with its own work.
+TEST_F(Run, AnUnfinishedDayAgainIsDoneFirstUnlessItsDayClosed) {
+    const auto folder = dbs.dir.path();
+    const std::string finishing =
+        "the day-again transfer of 2012/12/09 did not finish; it is done again first";
+    addSoundBill(0, "101/12/10", "01000001", "01", 100);
+    startUp();
+    op.setTransferMode(1);
+    op.tickAllMachines();
+    bool recordedWhileRunning = false;
+    platform.onSleep = [&](std::chrono::milliseconds) {
+        recordedWhileRunning = transfer::readUnfinishedRun(folder) ==
+                               transfer::UnfinishedRun{"2012/12/10", {"01", "02", "03"}, false};
+    };
+    run();
+    EXPECT_TRUE(recordedWhileRunning);
+    EXPECT_FALSE(transfer::readUnfinishedRun(folder));
+
+    transfer::writeUnfinishedRun(folder, {"2012/12/10", {"01", "02", "03"}, false});
+    forgetEarlierRuns();
+    run();
+    EXPECT_EQ(timesLogged(transfer::texts::kCompleted), 1) << logText();
+
+    transfer::writeUnfinishedRun(folder, {"2012/12/09", {"01"}, false});
+    insertRow(*erp, "X_DAYPOS_MASTER", {{"SAL_DATE", Value("2012/12/09")}});
+    erp->close();
+    forgetEarlierRuns();
+    op.setTransferMode(0);
+    run();
+    EXPECT_EQ(op.logLines.front(), finishing);
+    EXPECT_EQ(boxesOf(HeadlessOperator::Box::Kind::Warning), (Lines{transfer::texts::kClosedDay}));
+    EXPECT_TRUE(logged(transfer::texts::kCompleted));
+    EXPECT_FALSE(transfer::readUnfinishedRun(folder));
+}
+
 TEST_F(Run, FailedModeZeroMarkingEndsTheRunOnlyAfterTheFamilyIsCopied) {
     store->execute("CREATE EXCEPTION NOT_THIS_ONE 'bill 01000002 refuses to wait'");
     store->execute(
@@ -340,6 +378,26 @@ TEST_F(Run, FailedModeZeroMarkingEndsTheRunOnlyAfterTheFamilyIsCopied) {
     EXPECT_FALSE(logged("資料檢核中..!"));
     EXPECT_EQ(op.boxes, Boxes{});
     EXPECT_EQ(platform.startedCommandLines, Lines{"Harvo.exe"});
+}
+
+// A sibling that cannot be started is named with why, in the log and in a warning box, and the run goes
+// on as after a start: the collector's waits, the copy, the completion box. Each gets its arguments whole.
+TEST_F(Run, SiblingThatCannotStartIsNamedAndTheRunGoesOn) {
+    addSoundBill(0, "101/12/10", "01000001", "01", 100);
+    startUp();
+    const std::string wendry = dbs.dir.file("Wendry.exe");
+    platform.startFailures = {{"Harvo.exe", "not found beside the program or along PATH"},
+                              {wendry, "a folder, not a program"}};
+    run();
+    const std::string collector = "cannot start Harvo.exe: not found beside the program or along PATH";
+    const std::string uploader = "cannot start " + wendry + ": a folder, not a program";
+    EXPECT_EQ(op.logLines.front(), collector);
+    EXPECT_EQ(op.logLines.back(), uploader);
+    EXPECT_EQ(op.boxes, (Boxes{{Kind::Warning, collector}, kDoneBox.front(), {Kind::Warning, uploader}}));
+    EXPECT_EQ(platform.startedArguments, (std::vector<Lines>{{"Harvo.exe"}, {wendry, "xx", "2012/12/11"}}));
+    EXPECT_EQ(platform.sleeps, sleepsOf(2, 1));
+    EXPECT_EQ(erpBills(0), Lines{"2012/12/10|01000001|01"});
+    EXPECT_TRUE(op.exitEnabled);
 }
 
 // ---- The store's schema and the store connection's parameters -------------------------------------

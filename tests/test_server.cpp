@@ -23,7 +23,11 @@ class Server : public ::testing::Test {
         const TestServer loopback = testServer();
         if (loopback.host.empty()) GTEST_SKIP() << "LUMVIK_TEST_SERVER is not set";
         password = loopback.password;
-        address = loopback.host + ":" + dir.file("remote.fdb");
+        // Store staff name folders in Chinese; the server must be reached by that name.
+        const auto folder = dir.path() / "總部 資料";
+        std::filesystem::create_directory(folder);
+        std::filesystem::permissions(folder, std::filesystem::perms::all);  // the server's user writes here
+        address = loopback.host + ":" + (folder / "remote.fdb").string();
         tools::createErpDatabase(address, "SYSDBA", password, /*forcedWrites=*/false);
     }
     void TearDown() override {
@@ -102,7 +106,8 @@ TEST_F(Server, AServerThatDoesNotAnswerGivesTheNetworkError) {
 }
 
 TEST_F(Server, TheErpEntryReachesTheServer) {
-    dir.write(db::kConnectionsFileName, db::connectionEntryText(address, password));
+    // As an installation's file holds it: code page 950, the folder's name too.
+    dir.write(db::kConnectionsFileName, cp950::fromUtf8(db::connectionEntryText(address, password)));
     db::Connection erp("SQLConnection1");
     db::useConnectionEntry(erp, dir.path() / db::kConnectionsFileName);
     erp.open();

@@ -11,6 +11,7 @@
 #include <functional>
 #include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace lumvik;
@@ -19,6 +20,19 @@ using namespace lumvik::testing;
 using Lines = std::vector<std::string>;
 
 namespace {
+
+// The text of the failure `action` throws: a DbError or a RunEnd.
+template <typename Action>
+std::string failureOf(const Action& action) {
+    try {
+        action();
+    } catch (const DbError& e) {
+        return e.what();
+    } catch (const RunEnd& e) {
+        return e.what();
+    }
+    return "nothing was thrown";
+}
 
 // The DbError that `action` throws; one that says so when it throws none.
 template <typename Action>
@@ -218,16 +232,56 @@ TEST_F(SqlAccess, StatementsCommitOnTheirOwnAndWaitForLocksHeldElsewhere) {
     locker.open();  // stands on the first row; its transaction holds the lock
     auto writer = std::async(std::launch::async, [&] {
         conn->execute("UPDATE T SET NAME = 'w' WHERE ID = 3");  // not locked yet: goes through
-        return std::string(errorOf([&] { conn->execute("UPDATE T SET NAME = 'w' WHERE ID = 1"); }).what());
+        return failureOf([&] { conn->execute("UPDATE T SET NAME = 'w' WHERE ID = 1"); });
     });
     const bool waited = writer.wait_for(std::chrono::milliseconds(400)) == std::future_status::timeout;
     locker.close();
     const std::string outcome = writer.get();
     EXPECT_TRUE(waited) << "the update did not wait for the lock: " << outcome;
     // Once the lock is gone the engine reports the other transaction's committed change as a
-    // conflict rather than failing at once for the lock.
-    EXPECT_FALSE(contains(outcome, "no wait")) << outcome;
+    // conflict: another connection writes this row, which ends a run like a wait that ran out.
+    EXPECT_EQ(
+        outcome,
+        "a row of T is locked or was changed by another connection; the transfer waited at most 60 s and "
+        "stopped");
     EXPECT_EQ(scalar(*other, "SELECT NAME FROM T WHERE ID = 3"), "w");
+}
+
+TEST_F(SqlAccess, ALockWaitIsBoundedItsGroupRolledBackAndAStopCancelsIt) {
+    insertRows({"1", "2"});
+    auto other = embeddedConnection(file, "other");
+    other->beginGroup();
+    other->execute("UPDATE T SET NAME = 'held' WHERE ID = 1");
+    conn->setLockWait(1);
+    auto began = std::chrono::steady_clock::now();
+    try {
+        StatementGroup group(*conn);
+        conn->execute("UPDATE T SET NAME = 'mine' WHERE ID = 2");
+        conn->execute("UPDATE T SET NAME = 'w' WHERE ID = 1");
+        ADD_FAILURE() << "the held row was written";
+    } catch (const LockTimeout& timeout) {
+        EXPECT_EQ(timeout.table(), "T");
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(5));
+    EXPECT_EQ(scalar(*other, "SELECT NAME FROM T WHERE ID = 2"), "n2");  // the group is undone
+
+    conn->setLockWait(60);
+    auto stopper = std::async(std::launch::async, [] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stop::request("test");
+        stop::cancelRunning();
+    });
+    began = std::chrono::steady_clock::now();
+    EXPECT_EQ(failureOf([&] { conn->execute("UPDATE T SET NAME = 'w' WHERE ID = 1"); }),
+              "the transfer was stopped (test)");
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(5));
+    stopper.get();
+    // Disarmed, the clean-up's statements run.
+    stop::disarm();
+    other->rollbackGroup();
+    conn->execute("UPDATE T SET NAME = 'after' WHERE ID = 1");
+    stop::reset();
+    EXPECT_EQ(scalar(*other, "SELECT NAME FROM T WHERE ID = 1"), "after");
 }
 
 TEST_F(SqlAccess, QueriesSendLinesWithLineBreaksAndADisconnectClosesThemButNotCopies) {

@@ -28,14 +28,15 @@ Lines sorted(Lines lines) {
     return lines;
 }
 
-// The listing line of texts that need no cut: each padded to 26 and 25 code page 950 bytes, then a blank.
+// The listing line of texts that need no cut: each followed by 20 blanks and cut at 26 and 25 code page
+// 950 bytes, then a blank. A text shorter than its width by more than 20 bytes stays shorter.
 std::string listed(const std::string& name, const std::string& name2 = "") {
-    const auto pad = [](const std::string& text, std::size_t width) {
+    const auto field = [](const std::string& text, std::size_t width) {
         const std::size_t used = cp950::byteWidth(text);
         EXPECT_LE(used, width) << text;
-        return text + std::string(width > used ? width - used : 0, ' ') + " ";
+        return text + std::string(std::min<std::size_t>(20, width > used ? width - used : 0), ' ') + " ";
     };
-    return pad(name, 26) + pad(name2, 25);
+    return field(name, 26) + field(name2, 25);
 }
 
 class Summary : public RunFixture {
@@ -202,14 +203,15 @@ TEST_F(Summary, ADayIsSummedIntoTheScratchTableListedAndRedoneWithinTheSameSecon
     }
     EXPECT_EQ(sorted(groups),
               sorted({"飯類=NT$1,234       56    |1234|<null>|56", "麵類=NT$500         5     |500|<null>|5",
-                      "=NT$70              7     |70|<null>|7", "=NT$88              8     |88|<null>|8",
-                      "=NT$126             13    |126|<null>|13"}));
+                      "=NT$70          7     |70|<null>|7", "=NT$88          8     |88|<null>|8",
+                      "=NT$126          13    |126|<null>|13"}));
     EXPECT_EQ(erpQuery("SELECT DISTINCT Sal_DATE FROM TMP_A090000"), Lines{kDay});
 
     // The pane holds only the listing; the progress lines went before it.
     EXPECT_EQ(op.logLines, listingOfRows());
     ASSERT_EQ(op.logLines.size(), 12u);
-    EXPECT_EQ(op.logLines[1], "總金額=NT$ 12,345" + std::string(9, ' ') + " " + std::string(25, ' ') + " ");
+    // NAME's 17 bytes, 9 blanks, a blank, NAME2's 20 blanks and a blank: nothing is padded.
+    EXPECT_EQ(op.logLines[1], "總金額=NT$ 12,345" + std::string(9, ' ') + " " + std::string(20, ' ') + " ");
     const Lines progress{"CAST .....1",  "CAST .....2",  "CAST .....6",   "CAST .....63",  "CAST .....64",
                          "CAST .....65", "CAST .....7",  "CAST .....8",   "CAST .....9",   "CAST .....97",
                          "CAST .....98", "CAST .....99", "CAST .....910", "CAST .....911", "CAST .....10"};
@@ -279,13 +281,19 @@ TEST(SummaryTexts, AGroupRowNameHoldsAGroupFieldOfTwentyAndAQuantityFieldOfSixBy
         {"一二三四五六七八九十", 5, 3, "一二三四五六七八九十3     "},
         {"X一二三四五六七八九", 5, 4, "X一二三四五六七八九=4     "},
         {"麵", 1234567, 1234567, "麵=NT$1,234,567     1,234,"},
-        {"", 88, 8, "=NT$88              8     "},
+        // Shorter than the widths: "=NT$88" and 10 blanks, "8" and 5 blanks, nothing padded.
+        {"", 88, 8, "=NT$88          8     "},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(summary::groupRowName(c.group, c.amount, c.quantity), c.name);
-        // A name of exactly 26 bytes is listed as it is.
-        EXPECT_EQ(summary::listingLine(c.name, ""), c.name + " " + std::string(25, ' ') + " ");
+        EXPECT_EQ(summary::listingLine(c.name, ""), listed(c.name));
     }
+    // Only a cut inside a character leaves a blank for its half.
+    EXPECT_EQ(summary::listingLine("", ""), std::string(21, ' ') + std::string(21, ' '));
+    EXPECT_EQ(summary::listingLine("一二三四五六七八九十一二三", "來客數=NT$ 1234567890123456789"),
+              "一二三四五六七八九十一二三 來客數=NT$ 12345678901234 ");
+    EXPECT_EQ(summary::listingLine("X一二三四五六七八九十一二三", "X來客數"),
+              "X一二三四五六七八九十一二  X來客數" + std::string(18, ' ') + " ");
 }
 
 TEST_F(Summary, EveryTitleRowTakesIdOneAndTheListingCutsLongNamesWithoutSplittingACharacter) {
@@ -304,8 +312,10 @@ TEST_F(Summary, EveryTitleRowTakesIdOneAndTheListingCutsLongNamesWithoutSplittin
               sorted({listed("店  別: X台北市中山區南京 "), listed("店  別: 本店")}));
     // 20 + 5 + 9 = 34 bytes: cut at 26 between whole characters.
     EXPECT_EQ(op.logLines[3], listed("一二三四五六七八九十=NT$ 1"));
-    for (std::size_t i = 0; i + 1 < op.logLines.size(); ++i)
-        EXPECT_EQ(cp950::byteWidth(op.logLines[i]), 53u) << op.logLines[i];
+    // 26 bytes, a blank, the 20 blanks of an empty NAME2 and a blank; the average row's NAME2 takes 25.
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(cp950::byteWidth(op.logLines[i]), 48u) << op.logLines[i];
+    EXPECT_EQ(cp950::byteWidth(op.logLines[4]), 53u) << op.logLines[4];
 }
 
 TEST_F(Summary, ASummaryWithoutBillsOrDateStopsAfterTakingNewNamesAndCleaningUp) {

@@ -1,3 +1,4 @@
+#include "base/json.h"
 #include "base/text.h"
 
 #include <gtest/gtest.h>
@@ -72,4 +73,30 @@ TEST(Text, QuotedAndCaseHelpers) {
     EXPECT_TRUE(text::equalsNoCase("ServerClass", "SERVERclass"));
     EXPECT_FALSE(text::equalsNoCase("Class", "Classes"));
     EXPECT_FALSE(text::equalsNoCase("a[", "A{"));  // '[' and '{' differ by the case bit but are no letters
+}
+
+TEST(Json, ALineReadsBackAsWrittenAndDamageIsRefused) {
+    json::Value line = json::Value::object();
+    line.set("text", "say \"暫用\"\\ \n\x01 end");
+    line.set("count", std::uint64_t{12345678901});
+    line.set("none", json::Value());
+    json::Value list = json::Value::array();
+    list.push(-3);
+    list.push(2.5);
+    list.push(true);
+    line.set("list", std::move(list));
+    const std::string dumped = line.dump();
+    EXPECT_EQ(dumped.find('\n'), std::string::npos) << dumped;
+    const auto back = json::parse(dumped);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->dump(), dumped);
+    EXPECT_EQ((*back)["text"].text(), "say \"暫用\"\\ \n\x01 end");
+    EXPECT_EQ((*back)["count"].whole(), 12345678901);
+    EXPECT_TRUE((*back)["none"].isNull());
+    EXPECT_TRUE((*back)["absent"].isNull());
+    EXPECT_EQ((*back)["list"].items().at(1).whole(), 2);
+    EXPECT_EQ(json::parse(R"(" \u00e9\ud83d\ude00")")->text(), " \xc3\xa9\xf0\x9f\x98\x80");
+    for (const char* damaged : {"{\"run\":", "{\"a\":1} x", "", "[1,]", "{\"a\" 1}", "\"\\q\"", "tru"})
+        EXPECT_FALSE(json::parse(damaged)) << damaged;
+    EXPECT_FALSE(json::parse(std::string(100, '[') + std::string(100, ']')));  // nested beyond reason
 }

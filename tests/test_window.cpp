@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -303,6 +304,59 @@ TEST_F(Window, TheOkButtonRunsTheTransferOrRefusesItAndLeavesAWayOut) {
     EXPECT_TRUE(window->bsSkinButton2->isEnabled());
     EXPECT_EQ(erpValue("SELECT COUNT(*) FROM POS_SUB"), "2");
     EXPECT_EQ(locIp(), "01        10.0.0.01\r\nEND\r\n");
+
+    // Both presses are in the station's run history, as lumvik-auto's runs are.
+    const auto runs = RunHistory::ofStation(platform).lastRuns(10);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].program, "lumvik");
+    EXPECT_EQ(runs[0].outcome, "refused");
+    EXPECT_EQ(runs[0].warnings, Lines{"暫用商品未建檔.."});
+    EXPECT_EQ(runs[1].outcome, "completed");
+    EXPECT_EQ(runs[1].date, "2012/12/10");
+    EXPECT_EQ(runs[1].machines, Lines{"01"});
+    EXPECT_EQ(runs[1].moved.bills[0], 1u);
+    EXPECT_EQ(runs[1].moved.lines[0], 2u);
+    EXPECT_EQ(runs[1].start, "2012/12/11 09:00:00");
+    EXPECT_FALSE(runs[1].exitStatus.has_value());
+}
+
+// A signal to the window's process (here the request it becomes) stops the run at its next statement,
+// undoing the bills not yet committed, and the window leaves without asking, the state given back.
+TEST_F(Window, AStopEndsTheRunAndLeavesWithoutAsking) {
+    addBill(0, "101/12/10", "01000001", "01", 240);
+    addLine(0, "101/12/10", "01000001", 1, "A001", 2, 120);
+    store->close();
+    erp->close();
+    open();
+    window->show();
+    window->Timer1Timer();
+    window->bsSkinEdit1->setText(QString::fromStdString(dbs.store));
+    window->Edit1->setText("TEMP");
+    window->bsSkinDateEdit1->setText("2012/12/10");
+    db::setStatementObserver([](const std::string& sql, std::chrono::nanoseconds, bool started) {
+        if (started && sql.rfind("INSERT INTO POS_SUB", 0) == 0) db::stop::request("SIGTERM");
+    });
+    window->bsSkinButton1->click();
+    db::setStatementObserver({});
+    EXPECT_EQ(logLines().back(), "the transfer was stopped (SIGTERM)");
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(state(), "0");
+    EXPECT_EQ(erpValue("SELECT COUNT(*) FROM POS_MASTER"), "0");
+    EXPECT_EQ(storeValue("SELECT TRAN_CODE FROM POS_MAIN"), "Wait");
+    db::stop::reset();
+
+    // Without a run it leaves at once.
+    open();
+    window->show();
+    window->Timer1Timer();
+    EXPECT_EQ(state(), "1");
+    db::stop::request("SIGTERM");
+    window->stopRequested();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(state(), "0");
+    EXPECT_TRUE(boxes.shown.empty());
+    db::stop::reset();
 }
 
 TEST_F(Window, TheDateFieldKeepsItsLastValidDateAndThePathButtonsOpenOrPick) {
@@ -347,7 +401,9 @@ TEST_F(Window, TheSummaryButtonListsTheDayAndLeavingAfterAYesDropsItsObjects) {
     // NAME to 26 and NAME2 to 25 code page 950 bytes (a Chinese character counts two), each and a blank.
     const auto listed = [](const std::string& name, std::size_t nameBytes, const std::string& name2 = "",
                            std::size_t name2Bytes = 0) {
-        return name + std::string(27 - nameBytes, ' ') + name2 + std::string(26 - name2Bytes, ' ');
+        // Each text and 20 blanks cut at 26 and 25 bytes, then a blank: an empty NAME2 gives 20 blanks.
+        return name + std::string(27 - nameBytes, ' ') + name2 +
+               std::string(std::min<std::size_t>(20, 25 - name2Bytes) + 1, ' ');
     };
     EXPECT_EQ(logLines(), (Lines{listed("總金額=NT$ 1,000", 16), listed("早班=NT$ 1,000", 14),
                                  listed("客單價=NT$ 500.00", 17, "來客數=NT$ 2", 12), "CAST .....0K"}));
@@ -377,6 +433,41 @@ TEST_F(Window, TheSummaryButtonListsTheDayAndLeavingAfterAYesDropsItsObjects) {
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(state(), "0");
     EXPECT_EQ(erpValue(scratch), "0");
+}
+
+// The real boxes: each kind with its icon and buttons under the program's name, and the answer given.
+TEST(MessageBoxesTest, EachKindHasItsIconAndButtonsAndTheQuestionGivesItsAnswer) {
+    QApplication::setApplicationDisplayName("餐飲收銀檔轉入");
+    using Icon = QMessageBox::Icon;
+    const QMessageBox::StandardButtons ok = QMessageBox::Ok, yesNo = QMessageBox::Yes | QMessageBox::No;
+    for (const auto& [kind, icon, buttons] :
+         std::vector<std::tuple<Kind, Icon, QMessageBox::StandardButtons>>{
+             {Kind::Warning, Icon::Warning, ok},
+             {Kind::Information, Icon::Information, ok},
+             {Kind::Message, Icon::NoIcon, ok},
+             {Kind::Error, Icon::Critical, ok},
+             {Kind::Confirm, Icon::Question, yesNo}}) {
+        const auto box = makeMessageBox(nullptr, kind, "暫用商品未建檔..");
+        EXPECT_EQ(box->icon(), icon);
+        EXPECT_EQ(box->standardButtons(), buttons);
+        EXPECT_EQ(box->windowTitle().toStdString(), "餐飲收銀檔轉入");
+        EXPECT_EQ(box->text().toStdString(), "暫用商品未建檔..");
+    }
+    // Presses a button of the box once it is open.
+    QTimer presser;
+    QMessageBox::StandardButton press = QMessageBox::NoButton;
+    QObject::connect(&presser, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->button(press)->click();
+    });
+    presser.start(10);
+    DialogMessageBoxes boxes;
+    press = QMessageBox::No;
+    EXPECT_FALSE(boxes.show(nullptr, Kind::Confirm, "確定離開本系統.  Exit now?"));
+    press = QMessageBox::Yes;
+    EXPECT_TRUE(boxes.show(nullptr, Kind::Confirm, "確定離開本系統.  Exit now?"));
+    press = QMessageBox::Ok;
+    EXPECT_TRUE(boxes.show(nullptr, Kind::Warning, "暫用商品未建檔.."));
 }
 
 }  // namespace

@@ -31,9 +31,9 @@ void SideKeys::added(const std::vector<db::Value>& stored) {
         index_.reset();
 }
 
-void copyClaimedRows(RunContext& run, db::RowSet& rows, const std::string& select,
-                     const std::string& erpTable, const std::vector<std::string>& keyColumns,
-                     const ClaimedRowCopy& copyRow, const std::function<void()>& finishErp) {
+std::size_t copyClaimedRows(RunContext& run, db::RowSet& rows, const std::string& select,
+                            const std::string& erpTable, const std::vector<std::string>& keyColumns,
+                            const ClaimedRowCopy& copyRow, const std::function<void()>& finishErp) {
     rows.close();
     rows.setCommandText(select);
     rows.open();
@@ -63,6 +63,7 @@ void copyClaimedRows(RunContext& run, db::RowSet& rows, const std::string& selec
     }
     if (finishErp) finishErp();
     group.commit();
+    return static_cast<std::size_t>(rows.recordCount());
 }
 
 bool openLookup(db::RowSet& lookup, const std::string& erpTable, const SideKeys& keys,

@@ -62,10 +62,10 @@ using ClaimedRowCopy =
 // Opens the claimed rows in `rows` by `select` and copies each into the ERP table `erpTable`, whose
 // look-ups compare `keyColumns`. The ERP writes, and `finishErp` after the last row, share one
 // transaction, committed before the caller marks the store rows moved: a stop in between leaves the rows
-// claimed, to be written again by the next run.
-void copyClaimedRows(RunContext& run, db::RowSet& rows, const std::string& select,
-                     const std::string& erpTable, const std::vector<std::string>& keyColumns,
-                     const ClaimedRowCopy& copyRow, const std::function<void()>& finishErp = {});
+// claimed, to be written again by the next run. Returns the number of rows taken up.
+std::size_t copyClaimedRows(RunContext& run, db::RowSet& rows, const std::string& select,
+                            const std::string& erpTable, const std::vector<std::string>& keyColumns,
+                            const ClaimedRowCopy& copyRow, const std::function<void()>& finishErp = {});
 
 // Opens `lookup` on the ERP row of `key` by `lookupSql` (its parameters already set, or none), or, when
 // `keys` know there is none, as an empty result of the table without asking. True when it is empty

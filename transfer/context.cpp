@@ -6,7 +6,7 @@
 
 namespace lumvik::transfer {
 
-RunContext::RunContext(FormCore& form, std::string chosenDate, std::string chosenDateValue,
+RunContext::RunContext(FormCore& form, Operator& op, std::string chosenDate, std::string chosenDateValue,
                        std::string tempProduct, RunCounts& counts, bool plainStatements, bool batchEverywhere)
     : form(form),
       chosenDate(std::move(chosenDate)),
@@ -14,6 +14,7 @@ RunContext::RunContext(FormCore& form, std::string chosenDate, std::string chose
       tempProduct(std::move(tempProduct)),
       counts(counts),
       fromMemory(!plainStatements),
+      op_(op),
       caches_(std::make_unique<RunCaches>()),
       batchEverywhere_(batchEverywhere) {}
 

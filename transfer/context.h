@@ -4,6 +4,7 @@
 // operator's choices, and counts for the closing report.
 
 #include "app/shell/form_core.h"
+#include "app/shell/run_history.h"
 #include "db/tables.h"
 
 #include <cstdint>
@@ -35,13 +36,16 @@ struct RunCounts {
     std::uint64_t billsCopied = 0;   // header inserts that went through
     std::uint64_t linesCopied = 0;   // line inserts that went through
     std::uint64_t billsSkipped = 0;  // exported bills
+    MovedCounts moved;               // by family and side table, for the run history
+    int family = -1;                 // the family whose bills are being copied, -1 between families
 };
 
 struct RunCaches;
 
 struct RunContext {
-    RunContext(FormCore& form, std::string chosenDate, std::string chosenDateValue, std::string tempProduct,
-               RunCounts& counts, bool plainStatements = false, bool batchEverywhere = false);
+    RunContext(FormCore& form, Operator& op, std::string chosenDate, std::string chosenDateValue,
+               std::string tempProduct, RunCounts& counts, bool plainStatements = false,
+               bool batchEverywhere = false);
     ~RunContext();
     RunContext(const RunContext&) = delete;
     RunContext& operator=(const RunContext&) = delete;
@@ -69,7 +73,8 @@ struct RunContext {
     // A log line, in its place after what the ERP batch holds.
     void log(const std::string& line);
 
-    [[nodiscard]] Operator& op() const { return form.op(); }
+    // The run's operator: the window's, or one that answers a recorded run's choices (unfinished_run.h).
+    [[nodiscard]] Operator& op() const { return op_; }
     [[nodiscard]] Platform& platform() const { return form.platform(); }
     // Today as "yyyy/mm/dd", read from the clock at the moment of the call.
     [[nodiscard]] std::string today() const;
@@ -81,6 +86,7 @@ struct RunContext {
     void fitToColumns(std::vector<db::Value>& values, const std::string& selectSql);
 
   private:
+    Operator& op_;
     std::map<std::string, std::vector<db::Column>> columns_;
     std::unique_ptr<RunCaches> caches_;
     std::optional<bool> plainErpTexts_, plainStoreTexts_;

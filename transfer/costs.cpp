@@ -1,6 +1,7 @@
 #include "transfer/costs.h"
 
 #include "base/text.h"
+#include "transfer/bill_state.h"
 #include "transfer/claimed_rows.h"
 #include "transfer/cost_lines.h"
 #include "transfer/keyed_write.h"
@@ -58,11 +59,13 @@ void writeCostRow(const db::RowSet& row, const std::string& date, db::RowSet& lo
         // A row without line number finds the ERP row written for it before, instead of adding one
         // more on every run.
         const bool noOrdNo = row.field("ORD_NO").isNull();
-        lookup.setCommandText(
-            noOrdNo ? "Select * from POS_COST  WHERE SAL_DATE = :SAL_DATE  AND SAL_NO = :SAL_NO  AND "
-                      "ORD_NO IS NULL "
-                    : "Select * from POS_COST  WHERE SAL_DATE = :SAL_DATE  AND SAL_NO = :SAL_NO  AND "
-                      "ORD_NO = :ORD_NO ");
+        // The bill's keys are compared as wide texts, as the bill copy's are: a key longer than the
+        // ERP's column (whose bill cannot be there either) finds no row instead of failing the look-up
+        // and ending the run. A line number the ERP cannot hold still fails it, so that its cost waits
+        // in the store until it is mended rather than being dropped.
+        lookup.setCommandText("Select * from POS_COST  WHERE SAL_DATE = " + wideKey(":SAL_DATE") +
+                              "  AND SAL_NO = " + wideKey(":SAL_NO") +
+                              (noOrdNo ? "  AND ORD_NO IS NULL " : "  AND ORD_NO = :ORD_NO "));
         lookup.setParam("SAL_DATE", Value(date));
         lookup.setParam("SAL_NO", salNo);
         if (!noOrdNo) lookup.setParam("ORD_NO", row.field("ORD_NO"));
@@ -162,9 +165,10 @@ void closeWrittenCosts(RunContext& run, const std::vector<CostKey>& leftWaiting)
 void transferCosts(RunContext& run) {
     run.op().log(texts::kCostsLine);
     claimRows(run, run.op().transferMode(), "POS_COST", kClaimWait);
-    copyClaimedRows(run, run.form.CDS_S1, "SELECT * FROM POS_COST WHERE TRN_CODE = 'Wait' ", "POS_COST",
-                    {"SAL_DATE", "SAL_NO", "ORD_NO"}, writeCostRow,
-                    [&] { closeWrittenCosts(run, putCostsOnLines(run)); });
+    run.counts.moved.sideRows["POS_COST"] +=
+        copyClaimedRows(run, run.form.CDS_S1, "SELECT * FROM POS_COST WHERE TRN_CODE = 'Wait' ", "POS_COST",
+                        {"SAL_DATE", "SAL_NO", "ORD_NO"}, writeCostRow,
+                        [&] { closeWrittenCosts(run, putCostsOnLines(run)); });
     run.form.SQLQuery2.execLines(
         {"UPDATE POS_COST SET TRN_CODE = 'True' ", " WHERE TRN_CODE = 'Wait' AND P_COST <> 0 "});
 }

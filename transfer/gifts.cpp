@@ -53,11 +53,11 @@ void transferGiftTable(RunContext& run, const GiftTable& table) {
     const int mode = run.op().transferMode();
     if (mode == 2) return;
     claimRows(run, mode, name, kClaimW);
-    copyClaimedRows(run, run.form.CDS_S2, "SELECT * FROM " + name + " WHERE TRN_CODE = 'W' ", name,
-                    {"SAL_DATE", "SAL_NO", "SORD"},
-                    [&](const db::RowSet& row, const std::string& date, db::RowSet& lookup, SideKeys& keys) {
-                        writeGiftRow(table, row, date, lookup, keys);
-                    });
+    run.counts.moved.sideRows[name] +=
+        copyClaimedRows(run, run.form.CDS_S2, "SELECT * FROM " + name + " WHERE TRN_CODE = 'W' ", name,
+                        {"SAL_DATE", "SAL_NO", "SORD"},
+                        [&](const db::RowSet& row, const std::string& date, db::RowSet& lookup,
+                            SideKeys& keys) { writeGiftRow(table, row, date, lookup, keys); });
     run.form.SQLQuery2.execLines({"UPDATE " + name + " SET TRN_CODE = 'Y' ", " WHERE TRN_CODE = 'W' "});
 }
 

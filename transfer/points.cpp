@@ -1,5 +1,6 @@
 #include "transfer/points.h"
 
+#include "transfer/bill_state.h"
 #include "transfer/claimed_rows.h"
 #include "transfer/keyed_write.h"
 #include "transfer/texts.h"
@@ -16,8 +17,9 @@ void writePointRow(const db::RowSet& row, const std::string& date, db::RowSet& l
     const bool noMember = row.field("MEMBER_ID").asString().empty();
     if (noMember && keys.fromMemory()) return;
     const bool added = openLookup(lookup, "POINT_MASTER", keys, {Value(date), salNo}, [&] {
-        lookup.setCommandText(
-            "Select * from POINT_MASTER  WHERE SAL_DATE = :SAL_DATE  AND SAL_NO = :SAL_NO ");
+        // Compared as wide texts: a store SAL_NO longer than the ERP's finds no row instead of failing.
+        lookup.setCommandText("Select * from POINT_MASTER  WHERE SAL_DATE = " + wideKey(":SAL_DATE") +
+                              "  AND SAL_NO = " + wideKey(":SAL_NO") + " ");
         lookup.setParam("SAL_DATE", Value(date));
         lookup.setParam("SAL_NO", salNo);
         lookup.open();
@@ -41,13 +43,14 @@ void transferPoints(RunContext& run) {
     FormCore& form = run.form;
     run.op().log(texts::kPointsLine);
     claimRows(run, run.op().transferMode(), "POINT_MASTER", kClaimWait);
-    copyClaimedRows(run, form.CDS_S1, "SELECT * FROM POINT_MASTER WHERE TRN_CODE = 'Wait' ", "POINT_MASTER",
-                    {"SAL_DATE", "SAL_NO"}, writePointRow, [&] {
-                        form.ClientDataSet1.close();
-                        form.ClientDataSet1.setCommandText(
-                            "update POINT_MASTER set TRN_CODE = 'Y' where trn_code = 'W' ");
-                        form.ClientDataSet1.execute();
-                    });
+    run.counts.moved.sideRows["POINT_MASTER"] +=
+        copyClaimedRows(run, form.CDS_S1, "SELECT * FROM POINT_MASTER WHERE TRN_CODE = 'Wait' ",
+                        "POINT_MASTER", {"SAL_DATE", "SAL_NO"}, writePointRow, [&] {
+                            form.ClientDataSet1.close();
+                            form.ClientDataSet1.setCommandText(
+                                "update POINT_MASTER set TRN_CODE = 'Y' where trn_code = 'W' ");
+                            form.ClientDataSet1.execute();
+                        });
     form.SQLQuery2.execLines({"UPDATE POINT_MASTER SET TRN_CODE = 'True' ", " WHERE TRN_CODE = 'Wait'  "});
 }
 

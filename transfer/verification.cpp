@@ -12,6 +12,7 @@ namespace {
 // Logs the count and every bill found, and puts each back to 'Wait' in the store.
 void reportAndRemark(RunContext& run, db::RowSet& rows) {
     run.op().log(texts::kCheckFoundHead + std::to_string(rows.recordCount()) + texts::kCheckFoundTail);
+    run.counts.moved.billsRecollected += static_cast<std::uint64_t>(rows.recordCount());
     for (rows.first(); !rows.eof(); rows.next()) {
         const std::string roc = dates::gregorianToRoc(rows.field("SAL_DATE").asString());
         const std::string number = rows.field("SAL_NO").asString();

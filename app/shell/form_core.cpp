@@ -21,15 +21,12 @@ FormCore::~FormCore() {
     SQLConnection1.close();
 }
 
-std::filesystem::path FormCore::settingsFile() const {
-    return platform_.programDirectory() / kSettingsFileName;
-}
-
 void FormCore::FormCreate() {
     totalsFinding = false;
     missingLinesFinding = false;
 
     const Settings settings = readSettings(settingsFile());
+    setLockWait(readLockWait(settingsFile()));
     op_.setSourcePath(settings.source);
     op_.setTargetPath(settings.target);
     op_.setTransferMode(settings.transferMode);
@@ -64,7 +61,12 @@ bool FormCore::bsSkinButton2Click() {
     return true;
 }
 
-bool FormCore::FormClose() {
+void FormCore::setLockWait(int seconds) {
+    SQLConnection1.setLockWait(seconds);
+    SQLConSource.setLockWait(seconds);
+}
+
+void FormCore::writeSettingsFile() const {
     writeSettings(settingsFile(), Settings{
                                       .source = op_.sourcePath(),
                                       .target = op_.targetPath(),
@@ -73,6 +75,10 @@ bool FormCore::FormClose() {
                                       .allDates = op_.allDates(),
                                       .tempProduct = op_.tempProduct(),
                                   });
+}
+
+bool FormCore::FormClose() {
+    writeSettingsFile();
     if (!op_.confirm(kExitQuestion)) return false;
     releaseTransferState();
     if (scratchCleanup) scratchCleanup();
@@ -81,6 +87,12 @@ bool FormCore::FormClose() {
 
 void FormCore::FormDestroy() {
     releaseTransferState();
+}
+
+void FormCore::leaveOnStop() {
+    writeSettingsFile();
+    releaseTransferState();
+    if (scratchCleanup) scratchCleanup();
 }
 
 }  // namespace lumvik

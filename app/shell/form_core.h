@@ -35,9 +35,13 @@ class FormCore {
 
     [[nodiscard]] Platform& platform() const { return platform_; }
     [[nodiscard]] Operator& op() const { return op_; }
-    [[nodiscard]] std::filesystem::path settingsFile() const;
+    // The settings file read at start-up and written at leaving: the one given, else FormLumvik.ini
+    // beside the program.
+    [[nodiscard]] const std::filesystem::path& settingsFile() const { return files_.settings; }
+    [[nodiscard]] const std::filesystem::path& connectionsFile() const { return files_.connections; }
 
-    // Window creation: the settings into the choices, the machine list from MCH_ITEM, disconnect.
+    // Window creation: the settings into the choices (and the lock wait into both connections), the
+    // machine list from MCH_ITEM, disconnect.
     // A failure (the ERP database unreachable) leaves the settings loaded and the lists empty and
     // reaches the caller, which shows it.
     void FormCreate();
@@ -49,6 +53,12 @@ class FormCore {
     bool FormClose();
     // Window destruction: releases the transfer state once more.
     void FormDestroy();
+    // Leaving on a stop request (a signal): a close without the question. Writes the settings,
+    // releases the transfer state and removes the scratch objects.
+    void leaveOnStop();
+
+    // Seconds a statement of either connection waits for a row another connection holds.
+    void setLockWait(int seconds);
 
     // "UPDATE TRAN_STATE SET STATE = '0' " on the general ERP statement object.
     void releaseTransferState();
@@ -88,6 +98,8 @@ class FormCore {
     std::string scratchTable;
 
   private:
+    void writeSettingsFile() const;
+
     Platform& platform_;
     Operator& op_;
     FormFiles files_;

@@ -16,7 +16,9 @@ class ForwardingPlatform : public Platform {
 
     std::filesystem::path programDirectory() const override { return inner_.programDirectory(); }
     bool fileExists(const std::filesystem::path& file) const override { return inner_.fileExists(file); }
-    bool startProgram(const std::string& commandLine) override { return inner_.startProgram(commandLine); }
+    std::optional<std::string> startProgram(const std::vector<std::string>& arguments) override {
+        return inner_.startProgram(arguments);
+    }
     bool windowClassExists(const std::string& windowClass) const override {
         return inner_.windowClassExists(windowClass);
     }

@@ -21,6 +21,12 @@ void HeadlessOperator::log(const std::string& line) {
 void HeadlessOperator::setBillProgress(int position, int maximum) {
     billPosition = position;
     billMaximum = maximum;
+    if (onBillProgress) onBillProgress();
+}
+
+void HeadlessOperator::stepBillProgress() {
+    ++billPosition;
+    if (onBillProgress) onBillProgress();
 }
 
 void HeadlessOperator::setLineProgress(int position, int maximum) {

@@ -74,7 +74,7 @@ class HeadlessOperator : public Operator {
     void log(const std::string& line) override;
     void clearLog() override { logLines.clear(); }
     void setBillProgress(int position, int maximum) override;
-    void stepBillProgress() override { ++billPosition; }
+    void stepBillProgress() override;
     void setLineProgress(int position, int maximum) override;
     void stepLineProgress() override { ++linePosition; }
     void warning(const std::string& text) override { show({Box::Kind::Warning, text}); }
@@ -120,6 +120,8 @@ class HeadlessOperator : public Operator {
     // prints them at once).
     std::function<void(const std::string&)> onLog;
     std::function<void(const Box&)> onBox;
+    // Called after every change of the bill progress (lumvik-auto draws it on a terminal).
+    std::function<void()> onBillProgress;
     int billPosition = 0, billMaximum = 100, linePosition = 0, lineMaximum = 100;
     int repaints = 0;
     bool okEnabled = true, exitEnabled = true;

@@ -56,4 +56,44 @@ std::vector<std::string> splitCommandLine(const std::string& commandLine) {
     return arguments;
 }
 
+namespace {
+
+// One argument after the program: as it is when nothing in it needs quoting, else in quotes, with a
+// backslash before each quote and the backslashes that precede a quote (or the closing one) doubled.
+void appendArgument(std::string& line, const std::string& argument) {
+    if (!argument.empty() && argument.find_first_of(" \t\n\v\"") == std::string::npos) {
+        line += argument;
+        return;
+    }
+    line += '"';
+    std::size_t backslashes = 0;
+    for (const char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        line.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        line += c;
+    }
+    line.append(2 * backslashes, '\\');
+    line += '"';
+}
+
+}  // namespace
+
+std::string joinCommandLine(const std::vector<std::string>& arguments) {
+    std::string line;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (i == 0) {
+            // A file name holds no quote, and the program's name is read up to the closing one.
+            line += '"' + arguments[0] + '"';
+            continue;
+        }
+        line += ' ';
+        appendArgument(line, arguments[i]);
+    }
+    return line;
+}
+
 }  // namespace lumvik

@@ -1,5 +1,7 @@
 #include "app/shell/platform.h"
 
+#include "db/stop_request.h"
+
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -10,11 +12,13 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <optional>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <variant>
 
 extern char** environ;
 
@@ -25,24 +29,35 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // Starting programs
 
-bool isExecutableFile(const std::filesystem::path& file) {
+// Why a file cannot be run as a program; nothing when it can.
+std::optional<std::string> whyNotRunnable(const std::filesystem::path& file) {
     struct stat status {};
-    return ::stat(file.c_str(), &status) == 0 && S_ISREG(status.st_mode) && ::access(file.c_str(), X_OK) == 0;
+    if (::stat(file.c_str(), &status) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? "not found" : std::strerror(errno);
+    if (S_ISDIR(status.st_mode)) return "a folder, not a program";
+    if (!S_ISREG(status.st_mode) || ::access(file.c_str(), X_OK) != 0) return "not executable";
+    return std::nullopt;
+}
+
+// The directories of the search path, in order.
+std::vector<std::filesystem::path> searchPath() {
+    const char* variable = std::getenv("PATH");
+    const std::string list = variable != nullptr ? variable : "/usr/local/bin:/usr/bin:/bin";
+    std::vector<std::filesystem::path> directories;
+    std::size_t begin = 0;
+    while (begin <= list.size()) {
+        std::size_t end = list.find(':', begin);
+        if (end == std::string::npos) end = list.size();
+        // An empty entry stands for the working directory, as for the shell.
+        directories.emplace_back(end == begin ? "." : list.substr(begin, end - begin));
+        begin = end + 1;
+    }
+    return directories;
 }
 
 std::optional<std::filesystem::path> findOnSearchPath(const std::string& name) {
-    const char* variable = std::getenv("PATH");
-    const std::string searchPath = variable != nullptr ? variable : "/usr/local/bin:/usr/bin:/bin";
-    std::size_t begin = 0;
-    while (begin <= searchPath.size()) {
-        std::size_t end = searchPath.find(':', begin);
-        if (end == std::string::npos) end = searchPath.size();
-        // An empty entry stands for the working directory, as for the shell.
-        const std::filesystem::path directory = end == begin ? "." : searchPath.substr(begin, end - begin);
-        const std::filesystem::path candidate = directory / name;
-        if (isExecutableFile(candidate)) return candidate;
-        begin = end + 1;
-    }
+    for (const auto& directory : searchPath())
+        if (!whyNotRunnable(directory / name)) return directory / name;
     return std::nullopt;
 }
 
@@ -86,21 +101,25 @@ std::optional<std::filesystem::path> findOnSearchPath(const std::string& name) {
 }
 
 // Starts the program in a session of its own and returns once it runs (or failed to), without
-// waiting for it to end. The child reports a failed exec through a pipe that exec itself closes.
-bool startDetached(const std::filesystem::path& executable, const std::vector<std::string>& arguments) {
+// waiting for it to end: nothing, or why it did not start. The child reports a failed exec through a
+// pipe that exec itself closes.
+std::optional<std::string> startDetached(const std::filesystem::path& executable,
+                                         const std::vector<std::string>& arguments) {
     std::vector<char*> argv;
     argv.reserve(arguments.size() + 1);
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
 
+    const auto failure = [](int error) { return std::optional<std::string>(std::strerror(error)); };
     int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0) return false;
+    if (::pipe2(report, O_CLOEXEC) != 0) return failure(errno);
     const pid_t intermediate = ::fork();
     if (intermediate < 0) {
+        const int error = errno;
         ::close(report[0]);
         ::close(report[1]);
-        return false;
+        return failure(error);
     }
     if (intermediate == 0) {
         ::close(report[0]);
@@ -117,7 +136,9 @@ bool startDetached(const std::filesystem::path& executable, const std::vector<st
         received = ::read(report[0], &childError, sizeof childError);
     } while (received < 0 && errno == EINTR);
     ::close(report[0]);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 && received == 0;
+    if (received == sizeof childError) return failure(childError);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "it could not be started";
+    return std::nullopt;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -262,7 +283,9 @@ bool topLevelWindowExists(const std::string& windowClass) {
 
 class LinuxPlatform final : public Platform {
   public:
-    LinuxPlatform() {
+    explicit LinuxPlatform(const std::filesystem::path& stationFolder)
+        : programDirectory_(stationFolder), station_(!stationFolder.empty()) {
+        if (station_) return;
         std::error_code error;
         const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
         if (!error) programDirectory_ = executable.parent_path();
@@ -275,18 +298,18 @@ class LinuxPlatform final : public Platform {
         return std::filesystem::exists(file, error);
     }
 
-    bool startProgram(const std::string& commandLine) override {
-        const std::vector<std::string> arguments = splitCommandLine(commandLine);
-        if (arguments.empty() || arguments.front().empty()) return false;
-        const std::optional<std::filesystem::path> executable = findProgram(arguments.front());
-        return executable && startDetached(*executable, arguments);
+    std::optional<std::string> startProgram(const std::vector<std::string>& arguments) override {
+        if (arguments.empty() || arguments.front().empty()) return "no program named";
+        const auto executable = findProgram(arguments.front());
+        if (const auto* why = std::get_if<std::string>(&executable)) return *why;
+        return startDetached(std::get<std::filesystem::path>(executable), arguments);
     }
 
     bool windowClassExists(const std::string& windowClass) const override {
         return registrationHeld(windowClass) || x11::topLevelWindowExists(windowClass);
     }
 
-    void sleep(std::chrono::milliseconds duration) override { std::this_thread::sleep_for(duration); }
+    void sleep(std::chrono::milliseconds duration) override { db::stop::sleepFor(duration); }
 
     LocalTime now() const override {
         using namespace std::chrono;
@@ -305,25 +328,37 @@ class LinuxPlatform final : public Platform {
 
     bool openWithDefault(const std::string& path) override {
         const std::optional<std::filesystem::path> opener = findOnSearchPath("xdg-open");
-        return opener && startDetached(*opener, {"xdg-open", path});
+        return opener && !startDetached(*opener, {"xdg-open", path});
     }
 
   private:
-    std::optional<std::filesystem::path> findProgram(const std::string& name) const {
-        if (name.find('/') != std::string::npos) return name;
-        if (!programDirectory_.empty() && isExecutableFile(programDirectory_ / name)) {
-            return programDirectory_ / name;
+    // The file to run, or why there is none. Of the places looked in, the first that holds something
+    // by that name tells why when none holds a program.
+    std::variant<std::filesystem::path, std::string> findProgram(const std::string& name) const {
+        if (name.find('/') != std::string::npos) {
+            if (const auto why = whyNotRunnable(name)) return *why;
+            return std::filesystem::path(name);
         }
-        return findOnSearchPath(name);
+        std::vector<std::filesystem::path> places = searchPath();
+        if (!programDirectory_.empty()) places.insert(places.begin(), programDirectory_);
+        std::optional<std::string> firstWhy;
+        for (const auto& directory : places) {
+            const auto why = whyNotRunnable(directory / name);
+            if (!why) return directory / name;
+            if (!firstWhy && *why != "not found") firstWhy = (directory / name).string() + " is " + *why;
+        }
+        return firstWhy.value_or(station_ ? "not found in the station folder or along PATH"
+                                          : "not found beside the program or along PATH");
     }
 
     std::filesystem::path programDirectory_;
+    bool station_;
 };
 
 }  // namespace
 
-std::unique_ptr<Platform> makeSystemPlatform() {
-    return std::make_unique<LinuxPlatform>();
+std::unique_ptr<Platform> makeSystemPlatform(const std::filesystem::path& stationFolder) {
+    return std::make_unique<LinuxPlatform>(stationFolder);
 }
 
 WindowClassRegistration::WindowClassRegistration(const std::string& windowClass) {

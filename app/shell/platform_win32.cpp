@@ -1,5 +1,7 @@
 #include "app/shell/platform.h"
 
+#include "db/stop_request.h"
+
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -31,9 +33,35 @@ std::string toAnsi(const std::string& utf8) {
     return ansi;
 }
 
+std::wstring toWide(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int length =
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+    return wide;
+}
+
+// Why CreateProcess refused, in a few words.
+std::string startFailure(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return "not found";
+        case ERROR_ACCESS_DENIED:
+            return "not executable";
+        case ERROR_BAD_EXE_FORMAT:
+            return "not a program";
+        default:
+            return std::system_category().message(static_cast<int>(error));
+    }
+}
+
 class Win32Platform final : public Platform {
   public:
-    Win32Platform() {
+    explicit Win32Platform(const std::filesystem::path& stationFolder)
+        : programDirectory_(stationFolder), station_(!stationFolder.empty()) {
+        if (station_) return;
         // The path may be longer than MAX_PATH; a full buffer means it was cut off.
         std::wstring buffer(MAX_PATH, L'\0');
         for (;;) {
@@ -55,19 +83,35 @@ class Win32Platform final : public Platform {
         return ::GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
     }
 
-    bool startProgram(const std::string& commandLine) override {
-        return ::WinExec(toAnsi(commandLine).c_str(), SW_SHOWNORMAL) > 31;
+    // The search of CreateProcess begins with the directory of this program, then the working
+    // directory, the system's directories and PATH, as WinExec's did; a station folder goes before
+    // them all. The program reads its arguments back from the command line with CommandLineToArgvW's
+    // rules, which joinCommandLine follows.
+    std::optional<std::string> startProgram(const std::vector<std::string>& arguments) override {
+        if (arguments.empty() || arguments.front().empty()) return "no program named";
+        std::vector<std::string> named = arguments;
+        if (station_ && named.front().find_first_of("\\/:") == std::string::npos &&
+            fileExists(programDirectory_ / named.front()))
+            named.front() = (programDirectory_ / named.front()).string();
+        std::wstring commandLine = toWide(joinCommandLine(named));
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_SHOWNORMAL;
+        PROCESS_INFORMATION process{};
+        if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &process))
+            return startFailure(::GetLastError());
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+        return std::nullopt;
     }
 
     bool windowClassExists(const std::string& windowClass) const override {
         return ::FindWindowA(toAnsi(windowClass).c_str(), nullptr) != nullptr;
     }
 
-    void sleep(std::chrono::milliseconds duration) override {
-        // INFINITE would never return; a longer wait is cut just short of it.
-        const auto count = std::clamp<std::chrono::milliseconds::rep>(duration.count(), 0, INFINITE - 1);
-        ::Sleep(static_cast<DWORD>(count));
-    }
+    void sleep(std::chrono::milliseconds duration) override { db::stop::sleepFor(duration); }
 
     LocalTime now() const override {
         using namespace std::chrono;
@@ -87,12 +131,13 @@ class Win32Platform final : public Platform {
 
   private:
     std::filesystem::path programDirectory_;
+    bool station_;
 };
 
 }  // namespace
 
-std::unique_ptr<Platform> makeSystemPlatform() {
-    return std::make_unique<Win32Platform>();
+std::unique_ptr<Platform> makeSystemPlatform(const std::filesystem::path& stationFolder) {
+    return std::make_unique<Win32Platform>(stationFolder);
 }
 
 // Real windows register their classes with the system themselves.

@@ -2,6 +2,7 @@
 
 #include "base/ini_file.h"
 #include "base/text.h"
+#include "db/connection.h"
 
 #include <algorithm>
 
@@ -29,6 +30,12 @@ Settings readSettings(const std::filesystem::path& file) {
     settings.allDates = ini.readString(kSettingsSection, "Auto") == "True";
     settings.tempProduct = ini.readString(kSettingsSection, "tempid");
     return settings;
+}
+
+int readLockWait(const std::filesystem::path& file) {
+    const auto seconds = text::tryParseWhole(IniFile(file).readString(kOwnSettingsSection, "LockWait"));
+    return seconds && *seconds >= 0 && *seconds <= kMaxLockWaitSeconds ? *seconds
+                                                                       : db::kDefaultLockWaitSeconds;
 }
 
 void writeSettings(const std::filesystem::path& file, const Settings& settings) {

@@ -26,6 +26,13 @@ struct Settings {
 // beyond the last choice reads the last choice (2 for the mode, 1 for the server kind).
 [[nodiscard]] Settings readSettings(const std::filesystem::path& file);
 
+// Our own key, in a section of its own so that the six keys above stay as the file has them:
+// [Lumvik] LockWait, the seconds a statement waits for a row another connection holds before the run
+// ends (0: it does not wait). Absent, or no whole number from 0 to kMaxLockWaitSeconds: 60.
+inline constexpr const char* kOwnSettingsSection = "Lumvik";
+inline constexpr int kMaxLockWaitSeconds = 32767;
+[[nodiscard]] int readLockWait(const std::filesystem::path& file);
+
 // Writes the six keys in the order Source, Target, Class, ServerClass, Auto, tempid, keeping the rest
 // of the file. "Auto" is written "True" or "False". The file is created when absent.
 void writeSettings(const std::filesystem::path& file, const Settings& settings);

@@ -48,4 +48,17 @@ std::optional<Claim> claimTransferState(FormCore& form, int state, const std::fu
     }
 }
 
+WatchTick watchTick(FormCore& form, const std::function<void()>& stopTimer) {
+    const auto claim = claimTransferState(
+        form, 1, [](int state) { return state != 2; }, stopTimer);
+    if (!claim) return WatchTick::ReadAgain;
+    if (claim->stateRead == 2) {
+        form.op().log(kAutomaticTransferRunning);
+        form.op().setOkEnabled(false);
+        return WatchTick::AutomaticRunning;
+    }
+    form.op().setOkEnabled(true);
+    return WatchTick::Claimed;
+}
+
 }  // namespace lumvik

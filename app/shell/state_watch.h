@@ -36,4 +36,18 @@ struct Claim {
                                                       const std::function<bool(int)>& mayClaim,
                                                       const std::function<void()>& beforeWrite = {});
 
+// What one tick of the window's one-second watch found.
+enum class WatchTick {
+    ReadAgain,         // another station wrote the state between our read and our write
+    AutomaticRunning,  // an automatic transfer holds it (2): the OK button stays disabled
+    Claimed,           // we hold it (1): the OK button is enabled and the watch has stopped
+};
+
+inline constexpr const char* kAutomaticTransferRunning = "自動轉入運行中..!!";
+
+// One tick: claims the state (1) unless it reads 2, in one step; `stopTimer` runs just before the
+// claim is written. While an automatic transfer holds the state it logs so and keeps the OK button
+// disabled; once claimed it enables the OK button. Failures reach the caller.
+WatchTick watchTick(FormCore& form, const std::function<void()>& stopTimer);
+
 }  // namespace lumvik

@@ -5,6 +5,7 @@
 #include "app/shell/date_forms.h"
 #include "app/shell/forwarding_platform.h"
 #include "app/shell/state_watch.h"
+#include "app/shell/stop_signals.h"
 #include "summary/daily_summary.h"
 #include "transfer/context.h"
 
@@ -85,6 +86,12 @@ TFormLumvik::TFormLumvik(Platform& system, MessageBoxes& boxes, FormFiles files,
     Timer1->start();
 }
 
+// The folder first, as a document's name stands before its program's; ending with the program's name,
+// the title gets no second one from Qt.
+void TFormLumvik::showStationFolder(const std::filesystem::path& folder) {
+    setWindowTitle(q(folder.string() + " — 餐飲收銀檔轉入"));
+}
+
 TFormLumvik::~TFormLumvik() {
     Timer1->stop();
     guarded([this] { core_->FormDestroy(); });
@@ -96,13 +103,40 @@ bool TFormLumvik::guarded(const std::function<void()>& handler) {
         return true;
     } catch (const transfer::Abort&) {
         // A quiet end: its box has been shown already.
+    } catch (const db::Stopped& stopped) {
+        log(stopped.what());
+    } catch (const db::RunEnd& end) {
+        showBox(MessageBoxes::Kind::Error, end.what());
     } catch (const std::exception& e) {
         showBox(MessageBoxes::Kind::Error, e.what());
     }
     return false;
 }
 
+void TFormLumvik::endBusy() {
+    busy_ = false;
+    if (db::stop::requested()) leaveOnStop();
+}
+
+void TFormLumvik::stopRequested() {
+    // A box waits for an answer nobody may give; closing it lets its handler go on to the next stop.
+    if (QWidget* box = QApplication::activeModalWidget()) box->close();
+    if (!busy_) leaveOnStop();
+}
+
+void TFormLumvik::leaveOnStop() {
+    if (leavingOnStop_) return;
+    leavingOnStop_ = true;
+    Timer1->stop();
+    db::stop::disarm();
+    guarded([this] { core_->leaveOnStop(); });
+    close();
+    QCoreApplication::exit(kStoppedStatus);
+}
+
 bool TFormLumvik::showBox(MessageBoxes::Kind kind, const std::string& text) {
+    if (recording_ && (kind == MessageBoxes::Kind::Warning || kind == MessageBoxes::Kind::Error))
+        recording_->warned(text);
     return boxes_.show(this, kind, q(text));
 }
 
@@ -116,11 +150,37 @@ void TFormLumvik::bsSkinButton1Click() {
     if (busy_) return;
     busy_ = true;
     transfer::TransferRun run(*core_);
-    const bool normal = guarded([&] { run.bsSkinButton1Click(); });
-    busy_ = false;
+    // The run goes into the station's history as lumvik-auto's runs do; a history that cannot be
+    // written is said in the log and stops nothing.
+    RunRecorder record(RunHistory::ofStation(*platform_), *platform_, *this, "lumvik",
+                       [this](const std::string& text) { log(text); });
+    recording_ = &record;
+    const char* outcome = kOutcomeCompleted;
+    const bool normal = guarded([&] {
+        try {
+            run.bsSkinButton1Click();
+        } catch (const transfer::Abort& quiet) {
+            outcome =
+                quiet.reason() == transfer::QuietEnd::SevereAnomaly ? kOutcomeSevereAnomaly : kOutcomeRefused;
+            throw;
+        } catch (const db::Stopped&) {
+            outcome = kOutcomeStopped;
+            throw;
+        } catch (const db::DbError& e) {
+            outcome = e.isConnectionLost() ? kOutcomeConnectionFailed : kOutcomeError;
+            throw;
+        } catch (...) {
+            outcome = kOutcomeError;
+            throw;
+        }
+    });
+    if (normal && run.connectFailure()) outcome = kOutcomeConnectionFailed;
+    recording_ = nullptr;
+    record.finish(outcome, std::nullopt, run.counts().moved);
     // A run that ended early would otherwise leave both buttons disabled and a window without a
     // close box: the exit button comes back (the OK button stays as the run left it).
     if (!normal) setExitEnabled(true);
+    endBusy();
 }
 
 void TFormLumvik::bsSkinButton2Click() {
@@ -130,6 +190,10 @@ void TFormLumvik::bsSkinButton2Click() {
 }
 
 void TFormLumvik::closeEvent(QCloseEvent* event) {
+    if (leavingOnStop_) {
+        event->accept();
+        return;
+    }
     bool mayClose = false;
     guarded([&] { mayClose = core_->FormClose(); });
     if (mayClose) {
@@ -145,20 +209,11 @@ void TFormLumvik::Timer1Timer() {
     if (busy_) return;
     busy_ = true;
     guarded([this] {
-        const auto claim = claimTransferState(
-            *core_, 1, [](int state) { return state != 2; }, [this] { Timer1->stop(); });
-        if (!claim) {
-            // Another station wrote the state between our read and our write: read it again at the
-            // next tick rather than overwrite it.
-            Timer1->start();
-        } else if (claim->stateRead == 2) {
-            log("自動轉入運行中..!!");
-            bsSkinButton1->setEnabled(false);
-        } else {
-            bsSkinButton1->setEnabled(true);
-        }
+        // Another station wrote the state between our read and our write: read it again at the next
+        // tick rather than overwrite it.
+        if (watchTick(*core_, [this] { Timer1->stop(); }) == WatchTick::ReadAgain) Timer1->start();
     });
-    busy_ = false;
+    endBusy();
 }
 
 void TFormLumvik::SpeedButton1Click() {
@@ -183,7 +238,7 @@ void TFormLumvik::SpeedButton3Click() {
     if (busy_) return;
     busy_ = true;
     guarded([this] { summary::dailySummary(*core_); });
-    busy_ = false;
+    endBusy();
 }
 
 void TFormLumvik::SpeedButton_TMPClick() {

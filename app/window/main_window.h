@@ -10,6 +10,7 @@
 #include "app/shell/form_core.h"
 #include "app/shell/operator.h"
 #include "app/shell/platform.h"
+#include "app/shell/run_history.h"
 #include "app/window/controls.h"
 #include "app/window/message_boxes.h"
 #include "transfer/run.h"
@@ -17,6 +18,7 @@
 #include <QGroupBox>
 #include <QWidget>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -45,6 +47,10 @@ class TFormLumvik : public QWidget, public Operator {
     ~TFormLumvik() override;
 
     [[nodiscard]] FormCore& core() { return *core_; }
+
+    // The title names the station folder whose files the window uses, when they are not the ones
+    // beside the program.
+    void showStationFolder(const std::filesystem::path& folder);
 
     // Operator.
     void log(const std::string& line) override;
@@ -90,6 +96,11 @@ class TFormLumvik : public QWidget, public Operator {
     void bsSkinEdit2ButtonClick();
     void SpeedButton3Click();
     void SpeedButton_TMPClick();
+
+    // A stop request (a signal to the process; called on the window's thread): the run in progress
+    // stops at its next step, then the window leaves without the question, giving the state back, and
+    // the event loop ends with the stopped status. A box open meanwhile is closed.
+    void stopRequested();
 
     // The open-file dialog ("Open file", "All files|*.*", one existing file); tests replace it.
     std::function<QString(QWidget* parent)> openFileDialog;
@@ -138,12 +149,18 @@ class TFormLumvik : public QWidget, public Operator {
     // a quiet end shows nothing. True when `handler` ended normally.
     bool guarded(const std::function<void()>& handler);
     bool showBox(MessageBoxes::Kind kind, const std::string& text);
+    // Ends a handler that must not be interleaved; leaves when a stop was requested meanwhile.
+    void endBusy();
+    void leaveOnStop();
 
     MessageBoxes& boxes_;
     std::unique_ptr<PaintingPlatform> platform_;
     std::unique_ptr<FormCore> core_;
     // Set while a handler that must not be interleaved (a run, a tick) is in progress.
     bool busy_ = false;
+    // The history record of the run in progress, which notes the warnings and errors shown.
+    RunRecorder* recording_ = nullptr;
+    bool leavingOnStop_ = false;
 };
 
 }  // namespace lumvik

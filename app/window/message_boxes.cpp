@@ -5,28 +5,22 @@
 
 namespace lumvik {
 
+std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, MessageBoxes::Kind kind, const QString& text) {
+    using Kind = MessageBoxes::Kind;
+    const QMessageBox::Icon icon = kind == Kind::Warning       ? QMessageBox::Warning
+                                   : kind == Kind::Information ? QMessageBox::Information
+                                   : kind == Kind::Error       ? QMessageBox::Critical
+                                   : kind == Kind::Confirm     ? QMessageBox::Question
+                                                               : QMessageBox::NoIcon;
+    const QMessageBox::StandardButtons buttons =
+        kind == Kind::Confirm ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok;
+    return std::make_unique<QMessageBox>(icon, QApplication::applicationDisplayName(), text, buttons, parent);
+}
+
 bool DialogMessageBoxes::show(QWidget* parent, Kind kind, const QString& text) {
-    const QString title = QApplication::applicationDisplayName();
-    switch (kind) {
-        case Kind::Warning:
-            QMessageBox::warning(parent, title, text);
-            return true;
-        case Kind::Information:
-            QMessageBox::information(parent, title, text);
-            return true;
-        case Kind::Message: {
-            QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
-            box.exec();
-            return true;
-        }
-        case Kind::Error:
-            QMessageBox::critical(parent, title, text);
-            return true;
-        case Kind::Confirm:
-            return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No) ==
-                   QMessageBox::Yes;
-    }
-    return false;
+    const auto box = makeMessageBox(parent, kind, text);
+    const int answer = box->exec();
+    return kind != Kind::Confirm || answer == QMessageBox::Yes;
 }
 
 }  // namespace lumvik

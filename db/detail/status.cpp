@@ -1,6 +1,7 @@
 #include "db/detail/status.h"
 
 #include "base/codepage.h"
+#include "db/stop_request.h"
 
 #include <string>
 #include <utility>
@@ -9,6 +10,13 @@
 namespace lumvik::db {
 
 using namespace Firebird;
+
+void Status::check() {
+    if (!failed()) return;
+    DbError e = error();
+    if (e.hasCode(isc_cancelled)) stop::point();
+    throw e;
+}
 
 DbError Status::error() {
     char buffer[4096];

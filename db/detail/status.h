@@ -23,9 +23,8 @@ class Status {
         return &wrapper_;
     }
     [[nodiscard]] bool failed() const { return (wrapper_.getState() & Firebird::IStatus::STATE_ERRORS) != 0; }
-    void check() {
-        if (failed()) throw error();
-    }
+    // A statement cancelled for a stop request fails as that stop (Stopped); anything else as DbError.
+    void check();
     [[nodiscard]] DbError error();
 
   private:

@@ -25,10 +25,15 @@ bool FakePlatform::fileExists(const std::filesystem::path& file) const {
     return std::filesystem::exists(file, error);
 }
 
-bool FakePlatform::startProgram(const std::string& commandLine) {
+std::optional<std::string> FakePlatform::startProgram(const std::vector<std::string>& arguments) {
+    std::string commandLine;
+    for (const auto& argument : arguments)
+        commandLine += (commandLine.empty() ? "" : " ") + argument;
     startedCommandLines.push_back(commandLine);
+    startedArguments.push_back(arguments);
     if (onStartProgram) onStartProgram(commandLine);
-    return startProgramResult;
+    const auto failure = arguments.empty() ? startFailures.end() : startFailures.find(arguments.front());
+    return failure == startFailures.end() ? std::nullopt : std::optional<std::string>(failure->second);
 }
 
 bool FakePlatform::windowClassExists(const std::string& windowClass) const {

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,8 +29,9 @@ class FakePlatform : public Platform {
     // The real file system unless fileExistsOverride is set.
     bool fileExists(const std::filesystem::path& file) const override;
 
-    // Records the command line, calls onStartProgram, returns startProgramResult.
-    bool startProgram(const std::string& commandLine) override;
+    // Records the arguments, calls onStartProgram with them joined by blanks, and fails with the reason
+    // startFailures holds for the program (the first argument), if any.
+    std::optional<std::string> startProgram(const std::vector<std::string>& arguments) override;
 
     // windowClassCheck when set, else whether the class is in presentWindowClasses.
     bool windowClassExists(const std::string& windowClass) const override;
@@ -50,9 +53,11 @@ class FakePlatform : public Platform {
 
     std::function<bool(const std::filesystem::path&)> fileExistsOverride;
 
+    // Each start's arguments joined by blanks, and as they were given.
     std::vector<std::string> startedCommandLines;
+    std::vector<std::vector<std::string>> startedArguments;
     std::function<void(const std::string& commandLine)> onStartProgram;
-    bool startProgramResult = true;
+    std::map<std::string, std::string> startFailures;
 
     std::set<std::string> presentWindowClasses;
     std::function<bool(const std::string& windowClass)> windowClassCheck;

@@ -15,6 +15,7 @@
 
 #include "app/shell/form_core.h"
 #include "app/shell/forwarding_platform.h"
+#include "base/codepage.h"
 #include "db/connection_params.h"
 #include "fixtures/schema.h"
 #include "tools/bench/bench_data.h"
@@ -43,7 +44,7 @@ class BenchPlatform : public WaitTimingPlatform {
     BenchPlatform(Platform& system, std::filesystem::path dir)
         : WaitTimingPlatform(system), dir_(std::move(dir)) {}
     std::filesystem::path programDirectory() const override { return dir_; }
-    bool startProgram(const std::string&) override { return true; }
+    std::optional<std::string> startProgram(const std::vector<std::string>&) override { return std::nullopt; }
     bool windowClassExists(const std::string&) const override { return false; }
     bool openWithDefault(const std::string&) override { return true; }
 
@@ -100,7 +101,7 @@ void prepareDatabases(const std::string& store, const std::string& erp, const Op
     fillHistory(*storeConnection, *erpConnection, o);
     fillStore(*storeConnection, o);
     std::ofstream(o.dir / db::kConnectionsFileName, std::ios::binary)
-        << db::connectionEntryText(erp, o.password);
+        << cp950::fromUtf8(db::connectionEntryText(erp, o.password));
 }
 
 struct Measured {
