@@ -56,9 +56,9 @@ ProgramFolder::ProgramFolder(TestServer server) : server_(std::move(server)) {
 }
 
 void ProgramFolder::copyDatabasesFrom(const std::filesystem::path& start) {
-    const std::string erpName = server_.host.empty() ? "erp.fdb" : "erp" + std::to_string(++copies_) + ".fdb";
+    erpName_ = server_.host.empty() ? "erp.fdb" : "erp" + std::to_string(++copies_) + ".fdb";
     for (const auto& [from, to] :
-         {std::pair<const char*, std::string>{"store.fdb", "store.fdb"}, {"erp.fdb", erpName}}) {
+         {std::pair<const char*, std::string>{"store.fdb", "store.fdb"}, {"erp.fdb", erpName_}}) {
         std::filesystem::copy_file(start / from, path() / to,
                                    std::filesystem::copy_options::overwrite_existing);
         // The server runs as a user of its own.
@@ -67,7 +67,7 @@ void ProgramFolder::copyDatabasesFrom(const std::filesystem::path& start) {
                              std::filesystem::perms::group_read | std::filesystem::perms::group_write |
                              std::filesystem::perms::others_read | std::filesystem::perms::others_write);
     }
-    erpAddress_ = server_.host.empty() ? file(erpName) : server_.host + ":" + file(erpName);
+    erpAddress_ = server_.host.empty() ? file(erpName_) : server_.host + ":" + file(erpName_);
     write(db::kConnectionsFileName,
           db::connectionEntryText(erpAddress_, server_.host.empty() ? kTestPassword : server_.password));
 }
@@ -244,8 +244,9 @@ const std::string kTime = "[0-9]{2}:[0-9]{2}:[0-9]{2}\\n";
 const std::string kBegun = "Connected Successful\\.\\.!\\n";
 const std::string kZ999 = "Z999商品不存在商品檔中\\.\\.!!\\n";
 
-Reference::Reference(const std::function<void(const std::filesystem::path&)>& prepare,
-                     const Arguments& args) {
+Reference::Reference(const std::function<void(const std::filesystem::path&)>& prepare, const Arguments& args,
+                     TestServer server)
+    : ran(std::move(server)) {
     prepare(start.path());
     ran.copyDatabasesFrom(start.path());
     beginning = ran.snapshot();
@@ -274,8 +275,8 @@ void prepareDay(const std::filesystem::path& start) {
 }
 
 void prepareDayAgain(const Reference& before, const std::filesystem::path& start) {
-    for (const char* name : {"store.fdb", "erp.fdb"})
-        std::filesystem::copy_file(before.ran.path() / name, start / name);
+    std::filesystem::copy_file(before.ran.path() / "store.fdb", start / "store.fdb");
+    std::filesystem::copy_file(before.ran.erpFile(), start / "erp.fdb");
     auto store = embeddedConnection((start / "store.fdb").string());
     auto erp = embeddedConnection((start / "erp.fdb").string());
     changeForDayAgain(*store, *erp);

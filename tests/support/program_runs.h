@@ -46,6 +46,8 @@ class ProgramFolder : public TempDir {
     // a new name each time, as it may still hold the last one open for a moment.
     void copyDatabasesFrom(const std::filesystem::path& start);
     [[nodiscard]] const std::string& erpAddress() const { return erpAddress_; }
+    // The ERP database's file, whoever reaches it.
+    [[nodiscard]] std::filesystem::path erpFile() const { return path() / erpName_; }
     // A connection to the ERP database as the program reaches it.
     [[nodiscard]] std::unique_ptr<db::Connection> erpConnection(const std::string& name = "test") const;
     [[nodiscard]] Snapshot snapshot() const;
@@ -65,7 +67,7 @@ class ProgramFolder : public TempDir {
 
   private:
     TestServer server_;
-    std::string erpAddress_;
+    std::string erpAddress_, erpName_ = "erp.fdb";
     int copies_ = 0;
 };
 
@@ -133,8 +135,11 @@ struct Reference {
     std::string log, failure;  // failure: how the run ended when it did not complete
     std::chrono::duration<double> took{};
 
-    // `prepare` writes store.fdb and erp.fdb into the start folder.
-    Reference(const std::function<void(const std::filesystem::path& start)>& prepare, const Arguments& args);
+    // `prepare` writes store.fdb and erp.fdb into the start folder. With a server, the run reaches the
+    // ERP database through it, as the runs compared with this one do: its steps are not the embedded
+    // engine's, since a server gets some of them in batches.
+    Reference(const std::function<void(const std::filesystem::path& start)>& prepare, const Arguments& args,
+              TestServer server = {});
 };
 
 // The crash day of fillDay, as a start folder for Reference.
