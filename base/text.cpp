@@ -168,6 +168,13 @@ std::string quoted(std::string_view value) {
     return out;
 }
 
+std::string parameterMarks(std::size_t count) {
+    std::string marks;
+    for (std::size_t i = 0; i < count; ++i)
+        marks += i == 0 ? "?" : ",?";
+    return marks;
+}
+
 std::string upperAscii(std::string_view s) {
     std::string out(s);
     for (char& c : out)

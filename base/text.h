@@ -3,6 +3,7 @@
 // The text conventions every part of the transfer uses when it reads values from rows and writes
 // them into statements.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -34,6 +35,8 @@ namespace lumvik::text {
 // A value as a statement literal: enclosed in single quotes, a quote inside doubled, so that
 // "O'Brien" becomes 'O''Brien' and cannot end the literal early.
 [[nodiscard]] std::string quoted(std::string_view value);
+// The parameter marks of a statement with `count` values: "?,?,?".
+[[nodiscard]] std::string parameterMarks(std::size_t count);
 
 // Upper-case ASCII copy, for names compared without regard to case.
 [[nodiscard]] std::string upperAscii(std::string_view s);

@@ -37,6 +37,23 @@ void RunContext::log(const std::string& line) {
     op().log(line);
 }
 
+bool RunContext::insertCounted(const std::string& sql, std::vector<db::Value> values, std::string failedLine,
+                               std::uint64_t& counter) {
+    if (db::Batch* batch = erpBatch()) {
+        batch->add(sql, std::move(values),
+                   [&o = op(), &counter, failed = std::move(failedLine)](const db::DbError* failure) {
+                       if (failure != nullptr)
+                           o.log(failed);
+                       else
+                           ++counter;
+                   });
+        return true;
+    }
+    form.SQLConnection1.execute(sql, values);
+    ++counter;
+    return false;
+}
+
 bool RunContext::plainErpTexts() {
     if (!plainErpTexts_) plainErpTexts_ = fromMemory && plainTexts(form.SQLConnection1);
     return *plainErpTexts_;

@@ -72,6 +72,11 @@ struct RunContext {
     db::Batch* erpBatch();
     // A log line, in its place after what the ERP batch holds.
     void log(const std::string& line);
+    // An insert of the bill copy: queued in the ERP batch when there is one (then a failure logs
+    // `failedLine` and a success is counted once the block has run), else run at once and counted, a
+    // failure thrown. True when it was queued.
+    bool insertCounted(const std::string& sql, std::vector<db::Value> values, std::string failedLine,
+                       std::uint64_t& counter);
 
     // The run's operator: the window's, or one that answers a recorded run's choices (unfinished_run.h).
     [[nodiscard]] Operator& op() const { return op_; }

@@ -32,11 +32,8 @@ const std::string& lineInsert(const db::Family& family) {
     static std::array<std::string, 4> inserts;
     std::string& insert = inserts.at(static_cast<std::size_t>(family.index));
     if (insert.empty()) {
-        std::string marks;
-        for (std::size_t i = 0; i < db::kErpLineColumns.size(); ++i)
-            marks += i == 0 ? "?" : ",?";
-        insert =
-            std::string("INSERT INTO ") + family.erpLines + " (" + lineColumns() + ") VALUES (" + marks + ")";
+        insert = std::string("INSERT INTO ") + family.erpLines + " (" + lineColumns() + ") VALUES (" +
+                 text::parameterMarks(db::kErpLineColumns.size()) + ")";
     }
     return insert;
 }
@@ -138,20 +135,10 @@ void copyLine(RunContext& run, const db::Family& family, const db::RowSet& line,
     const LineFigures figures = lineFigures(run, line, product);
     std::vector<Value> values = lineValues(run, line, product, bill, r, figures);
     run.fitToColumns(values, lineSelect(family));
-    if (db::Batch* batch = run.erpBatch()) {
-        batch->add(lineInsert(family), std::move(values),
-                   [&op = run.op(), &counts = run.counts,
-                    failed = bill.date + bill.number + "__" + product.field("PROD_ID").asString() +
-                             texts::kDetailError](const db::DbError* failure) {
-                       if (failure != nullptr)
-                           op.log(failed);
-                       else
-                           ++counts.linesCopied;
-                   });
-        return;
-    }
-    run.form.SQLConnection1.execute(lineInsert(family), values);
-    ++run.counts.linesCopied;
+    run.insertCounted(
+        lineInsert(family), std::move(values),
+        bill.date + bill.number + "__" + product.field("PROD_ID").asString() + texts::kDetailError,
+        run.counts.linesCopied);
 }
 
 // The bill's old ERP lines are deleted, unless the family's look-ups know it has none.

@@ -26,11 +26,8 @@ const std::string& headerInsert(const db::Family& family) {
     static std::array<std::string, 4> inserts;
     std::string& insert = inserts.at(static_cast<std::size_t>(family.index));
     if (insert.empty()) {
-        std::string marks;
-        for (std::size_t i = 0; i < db::kErpMasterColumns.size(); ++i)
-            marks += i == 0 ? "?" : ",?";
         insert = std::string("INSERT INTO ") + family.erpMaster + db::erpMasterColumnList(true) + "VALUES(" +
-                 marks + ")";
+                 text::parameterMarks(db::kErpMasterColumns.size()) + ")";
     }
     return insert;
 }
@@ -221,23 +218,13 @@ void writeHeader(RunContext& run, const db::Family& family, const BillState& bil
                  FamilyLookups& lookups) {
     try {
         run.fitToColumns(bound, headerColumns(family));
-        if (db::Batch* batch = run.erpBatch()) {
-            // Taken as written: a failed insert then only costs the next copy of the bill a delete
-            // that finds nothing.
-            FamilyLookups::added(lookups.bills, bill.date, bill.number);
-            batch->add(headerInsert(family), std::move(bound),
-                       [&op = run.op(), &counts = run.counts,
-                        failed = bill.date + bill.number](const db::DbError* failure) {
-                           if (failure != nullptr)
-                               op.log(failed);
-                           else
-                               ++counts.billsCopied;
-                       });
-            return;
-        }
-        run.form.SQLConnection1.execute(headerInsert(family), bound);
-        FamilyLookups::added(lookups.bills, bill.date, bill.number);
-        ++run.counts.billsCopied;
+        // Queued, it is taken as written: a failed insert then only costs the next copy of the bill a
+        // delete that finds nothing.
+        const bool queued = run.erpBatch() != nullptr;
+        if (queued) FamilyLookups::added(lookups.bills, bill.date, bill.number);
+        run.insertCounted(headerInsert(family), std::move(bound), bill.date + bill.number,
+                          run.counts.billsCopied);
+        if (!queued) FamilyLookups::added(lookups.bills, bill.date, bill.number);
     } catch (const std::exception&) {
         run.log(bill.date + bill.number);
     }

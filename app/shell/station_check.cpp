@@ -125,16 +125,23 @@ bool StationCheck::connect(db::Connection& connection, const std::string& subjec
     return true;
 }
 
-void StationCheck::checkTransferState() {
-    const std::string subject = "transfer state";
-    db::RowSet rows(&form_.SQLConnection1, "check");
+bool StationCheck::openOrFail(db::RowSet& rows, const std::string& subject, const std::string& sql,
+                              const std::string& param, const std::string& value) {
     try {
-        rows.setCommandText("SELECT STATE FROM TRAN_STATE");
+        rows.setCommandText(sql);
+        if (!param.empty()) rows.setParam(param, db::Value(value));
         rows.open();
     } catch (const std::exception& e) {
         report(CheckLevel::Fail, subject, e.what());
-        return;
+        return false;
     }
+    return true;
+}
+
+void StationCheck::checkTransferState() {
+    const std::string subject = "transfer state";
+    db::RowSet rows(&form_.SQLConnection1, "check");
+    if (!openOrFail(rows, subject, "SELECT STATE FROM TRAN_STATE")) return;
     if (rows.recordCount() == 0) {
         report(CheckLevel::Fail, subject,
                "TRAN_STATE is empty, so every station would claim the state at once; it needs its one row: "
@@ -179,14 +186,7 @@ void StationCheck::checkTempProduct() {
         return;
     }
     db::RowSet rows(&form_.SQLConnection1, "check");
-    try {
-        rows.setCommandText("SELECT PROD_ID FROM PRODUCT WHERE PROD_ID = :CODE");
-        rows.setParam("CODE", db::Value(code));
-        rows.open();
-    } catch (const std::exception& e) {
-        report(CheckLevel::Fail, subject, e.what());
-        return;
-    }
+    if (!openOrFail(rows, subject, "SELECT PROD_ID FROM PRODUCT WHERE PROD_ID = :CODE", "CODE", code)) return;
     if (rows.recordCount() == 0)
         report(CheckLevel::Fail, subject, code + " is not in PRODUCT: every transfer is refused");
     else
@@ -237,14 +237,8 @@ void StationCheck::checkClosedDay(const CheckOptions& options) {
     const std::string subject = "closed day";
     const std::string day = dates::gregorianText(*options.date);
     db::RowSet rows(&form_.SQLConnection1, "check");
-    try {
-        rows.setCommandText("SELECT SAL_DATE FROM X_DAYPOS_MASTER WHERE SAL_DATE = :DAY");
-        rows.setParam("DAY", db::Value(day));
-        rows.open();
-    } catch (const std::exception& e) {
-        report(CheckLevel::Fail, subject, e.what());
+    if (!openOrFail(rows, subject, "SELECT SAL_DATE FROM X_DAYPOS_MASTER WHERE SAL_DATE = :DAY", "DAY", day))
         return;
-    }
     const int mode = options.mode.value_or(settings_.transferMode);
     if (rows.recordCount() == 0)
         report(CheckLevel::Ok, subject, day + " is not closed");

@@ -70,6 +70,10 @@ class StationCheck {
     void checkSettings();
     void checkConnectionsFile();
     bool connect(db::Connection& connection, const std::string& subject, const std::string& database);
+    // Opens `rows` on `sql`, with one named parameter when `param` is given; a failure is the
+    // subject's FAIL line, and false.
+    bool openOrFail(db::RowSet& rows, const std::string& subject, const std::string& sql,
+                    const std::string& param = {}, const std::string& value = {});
     void checkTransferState();
     void checkTempProduct();
     void checkMachines(const CheckOptions& options);
